@@ -1,0 +1,75 @@
+#include "cli/CliSession.h"
+
+#include "app/Catalogue.h"
+#include "app/FileUtil.h"
+#include "app/Profile.h"
+#include "app/Startup.h"
+#include "link/SystemPort.h"
+
+namespace flash::cli {
+namespace {
+
+// Clock texts keep their blanks in the catalogue; a user typing one need not.
+std::string Trimmed(const std::string& text) {
+  std::size_t b = text.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  std::size_t e = text.find_last_not_of(" \t");
+  return text.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+CliSession::CliSession() : ui_(stderr, true) {}
+
+std::unique_ptr<CliSession> CliSession::Start(const Options& options, int* exitCode) {
+  std::unique_ptr<CliSession> c(new CliSession());
+  const std::string dir = ExecutableDirectory();
+  c->ports_ = MakeSystemPortFactory(dir, c->clock_);
+  c->link_ = std::make_unique<SerialLink>(*c->ports_);
+  c->session_ = std::make_unique<Session>(c->ui_, c->clock_, *c->link_, CommandLine());
+  Session& s = *c->session_;
+  if (StartUp(s, dir) != StartupStatus::Ok) {
+    *exitCode = kExitStartupFailure;
+    return nullptr;
+  }
+  if (options.device) {
+    int found = -1;
+    for (std::size_t i = 0; i < s.state.deviceNames.size(); ++i)
+      if (profile::EqualsNoCase(s.state.deviceNames[i], *options.device)) found = static_cast<int>(i);
+    if (found < 0) {
+      *exitCode = UsageError("no device " + *options.device + " in " + s.state.catalogPath +
+                             " (flashcli devices lists them)");
+      return nullptr;
+    }
+    s.state.deviceIndex = found;
+    ApplySelectedDevice(s);
+  }
+  if (options.crystal) {
+    int found = -1;
+    for (std::size_t i = 0; i < s.state.crystalTexts.size(); ++i)
+      if (profile::EqualsNoCase(Trimmed(s.state.crystalTexts[i]), Trimmed(*options.crystal)))
+        found = static_cast<int>(i);
+    if (found < 0) {
+      *exitCode = UsageError("device " + s.state.DeviceName() + " has no crystal " +
+                             *options.crystal);
+      return nullptr;
+    }
+    s.state.crystalIndex = found;
+  }
+  if (options.port) {
+    const std::string& p = *options.port;
+    int n = 0;
+    if (p.size() > 3 && profile::EqualsNoCase(p.substr(0, 3), "com"))
+      n = profile::ParseProfileInt(p.substr(3));
+    if (n < 1 || n > 256) {
+      *exitCode = UsageError("--port takes COM1 to COM256, not " + p);
+      return nullptr;
+    }
+    s.state.settings.comPortIndex = static_cast<uint8_t>(n - 1);
+  }
+  s.state.linkBaud = SelectedWorkingBaud(s);
+  *exitCode = 0;
+  return c;
+}
+
+}  // namespace flash::cli

@@ -1,0 +1,32 @@
+#pragma once
+// A session of the core as flashcli runs it: the headless front end, the
+// system clock and serial ports, and the start-up of the window.
+#include <memory>
+
+#include "app/Clock.h"
+#include "app/HeadlessFrontEnd.h"
+#include "app/Session.h"
+#include "cli/Cli.h"
+#include "link/SerialLink.h"
+
+namespace flash::cli {
+
+class CliSession {
+ public:
+  // Runs the start-up in the program's own directory and applies the
+  // options. Null with *exitCode set (2) when start-up or an option fails.
+  static std::unique_ptr<CliSession> Start(const Options& options, int* exitCode);
+
+  Session& session() { return *session_; }
+  HeadlessFrontEnd& ui() { return ui_; }
+
+ private:
+  CliSession();
+  HeadlessFrontEnd ui_;
+  SystemClock clock_;
+  std::unique_ptr<PortFactory> ports_;
+  std::unique_ptr<SerialLink> link_;
+  std::unique_ptr<Session> session_;
+};
+
+}  // namespace flash::cli

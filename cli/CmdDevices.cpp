@@ -1,0 +1,45 @@
+// flashcli devices: what the catalogue offers, and what it refuses and why.
+#include <cstdio>
+
+#include "app/Catalogue.h"
+#include "app/Session.h"
+#include "cli/CliSession.h"
+
+namespace flash::cli {
+namespace {
+
+int RunDevices(const Options& options) {
+  int exitCode = 0;
+  auto cli = CliSession::Start(options, &exitCode);
+  if (!cli) return exitCode;
+  const std::string& catalog = cli->session().state.catalogPath;
+  CatalogueListing listing = ListDevices(catalog);
+  for (const std::string& name : listing.devices) {
+    DeviceDefinition d = ReadDeviceDefinition(catalog, name);
+    std::printf("%s\n", name.c_str());
+    std::printf("  control program  %s\n", d.downloadFile.c_str());
+    std::printf("  load address     %s\n", AddressText(d.loadAddress).c_str());
+    std::printf("  region  start      end        size\n");
+    for (std::size_t i = 0; i < d.regionEnds.size(); ++i) {
+      std::printf("  %-6zu  %s  %s  %s\n", i + 1, AddressText(d.regionStarts[i]).c_str(),
+                  AddressText(d.regionEnds[i]).c_str(),
+                  AddressText(d.regionEnds[i] - d.regionStarts[i] + 1).c_str());
+    }
+    std::printf("  clock             boot baud  working baud\n");
+    for (std::size_t i = 0; i < d.clocks.size(); ++i) {
+      std::string quoted = "\"" + d.clocks[i] + "\"";
+      std::printf("  %-16s  %-9d  %d\n", quoted.c_str(), d.BootBaud(i), d.WorkingBaud(i));
+    }
+  }
+  if (!listing.skipped.empty()) {
+    std::printf("not listed:\n");
+    for (const auto& s : listing.skipped) std::printf("  %s: %s\n", s.name.c_str(), s.reason.c_str());
+  }
+  return kExitOk;
+}
+
+const Registration kDevices{{"devices", "", "list the devices of CHIPDEF.INI and the sections it skips",
+                             0, 0, RunDevices}};
+
+}  // namespace
+}  // namespace flash::cli

@@ -1,0 +1,111 @@
+// POSIX side of the file services: /proc/self/exe (or the BSD and macOS
+// equivalents) for the executable, rename(2) for atomic replacement.
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+#include "app/FileUtil.h"
+
+#if defined(__APPLE__)
+#include <mach-o/dyld.h>
+#endif
+
+namespace flash {
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
+  // Write through a symbolic link to the file it names.
+  std::string target = path;
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    target = real;
+    std::free(real);
+  }
+  std::string tmp = target + ".tmpXXXXXX";
+  std::vector<char> name(tmp.begin(), tmp.end());
+  name.push_back('\0');
+  int fd = mkstemp(name.data());
+  if (fd < 0) return false;
+  struct stat st {};
+  mode_t mode = 0644;
+  if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
+  bool ok = fchmod(fd, mode) == 0;
+  std::size_t done = 0;
+  while (ok && done < data.size()) {
+    ssize_t n = write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) ok = false;
+    else done += static_cast<std::size_t>(n);
+  }
+  ok = ok && fsync(fd) == 0;
+  ok = (close(fd) == 0) && ok;
+  if (ok && rename(name.data(), target.c_str()) == 0) return true;
+  unlink(name.data());
+  return false;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::size_t MaxPathLength() { return PATH_MAX; }
+
+std::string ExecutableDirectory() {
+  std::string exe;
+#if defined(__APPLE__)
+  uint32_t size = 0;
+  _NSGetExecutablePath(nullptr, &size);
+  std::vector<char> buf(size + 1);
+  if (_NSGetExecutablePath(buf.data(), &size) != 0) return {};
+  char* real = realpath(buf.data(), nullptr);
+  if (!real) return {};
+  exe = real;
+  std::free(real);
+#else
+  std::vector<char> buf(PATH_MAX + 1);
+  ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
+  if (n <= 0) return {};
+  // A path that fills the whole buffer may have been cut: refuse it.
+  if (static_cast<std::size_t>(n) >= PATH_MAX) return {};
+  exe.assign(buf.data(), static_cast<std::size_t>(n));
+#endif
+  std::size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return {};
+  return exe.substr(0, slash + 1);
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  std::vector<char> buf(PATH_MAX + 1);
+  if (!getcwd(buf.data(), buf.size())) return path;
+  std::string cwd = buf.data();
+  if (cwd.empty() || cwd.back() != '/') cwd += '/';
+  return cwd + path;
+}
+
+std::string FileNamePart(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+char PathSeparator() { return '/'; }
+
+}  // namespace flash
+
+namespace flash {
+bool IsTerminal(int fd) { return isatty(fd) == 1; }
+}  // namespace flash

@@ -1,0 +1,76 @@
+// Windows side of the file services: GetModuleFileName for the executable,
+// MoveFileEx with replace for atomic replacement.
+#include <windows.h>
+
+#include <string>
+
+#include "app/FileUtil.h"
+
+namespace flash {
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
+  std::string tmp = path + ".tmp";
+  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+            written == data.size() && FlushFileBuffers(h);
+  CloseHandle(h);
+  if (ok && MoveFileExA(tmp.c_str(), path.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  DeleteFileA(tmp.c_str());
+  return false;
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsRegularFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsDirectory(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::size_t MaxPathLength() { return MAX_PATH; }
+
+std::string ExecutableDirectory() {
+  char buf[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};  // a path that fills the buffer is too long
+  std::string exe(buf, n);
+  std::size_t slash = exe.find_last_of("\\/");
+  if (slash == std::string::npos) return {};
+  std::string dir = exe.substr(0, slash + 1);
+  char shortBuf[MAX_PATH];
+  DWORD s = GetShortPathNameA(dir.c_str(), shortBuf, MAX_PATH);
+  if (s > 0 && s < MAX_PATH) dir.assign(shortBuf, s);
+  return dir;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  char buf[MAX_PATH];
+  DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
+  if (n == 0 || n >= MAX_PATH) return path;
+  return std::string(buf, n);
+}
+
+std::string FileNamePart(const std::string& path) {
+  std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+char PathSeparator() { return '\\'; }
+
+}  // namespace flash
+
+#include <io.h>
+namespace flash {
+bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+}  // namespace flash

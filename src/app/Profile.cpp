@@ -1,0 +1,217 @@
+#include "app/Profile.h"
+
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/FileUtil.h"
+
+namespace flash::profile {
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+// One line of the file, with its terminator kept apart so writes can restore it.
+struct Line {
+  std::string text;
+  std::string end;  // "", "\n" or "\r\n"
+};
+
+std::vector<Line> SplitLines(const std::string& data) {
+  std::vector<Line> lines;
+  std::size_t pos = 0;
+  while (pos < data.size()) {
+    std::size_t nl = data.find('\n', pos);
+    Line line;
+    if (nl == std::string::npos) {
+      line.text = data.substr(pos);
+      pos = data.size();
+    } else {
+      std::size_t end = nl;
+      if (end > pos && data[end - 1] == '\r') {
+        --end;
+        line.end = "\r\n";
+      } else {
+        line.end = "\n";
+      }
+      line.text = data.substr(pos, end - pos);
+      pos = nl + 1;
+    }
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+// The section name of a header line "[name]", or nothing.
+std::optional<std::string_view> HeaderName(std::string_view text) {
+  std::string_view t = Trim(text);
+  if (t.size() < 2 || t.front() != '[') return std::nullopt;
+  std::size_t close = t.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(t.substr(1, close - 1));
+}
+
+struct KeyValue {
+  std::string_view key;
+  std::string_view value;
+};
+
+std::optional<KeyValue> SplitKeyValue(std::string_view text) {
+  std::string_view t = Trim(text);
+  if (t.empty() || t.front() == ';') return std::nullopt;
+  std::size_t eq = t.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  return KeyValue{Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
+}
+
+std::optional<std::string> ReadWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+std::optional<std::string> FindValue(const std::string& path, std::string_view section,
+                                     std::string_view key) {
+  auto data = ReadWhole(path);
+  if (!data) return std::nullopt;
+  bool inSection = false;
+  for (const Line& line : SplitLines(*data)) {
+    if (auto name = HeaderName(line.text)) {
+      if (inSection) return std::nullopt;  // the first section of that name decides
+      inSection = EqualsNoCase(*name, section);
+      continue;
+    }
+    if (!inSection) continue;
+    if (auto kv = SplitKeyValue(line.text); kv && EqualsNoCase(kv->key, key)) {
+      std::string_view v = kv->value;
+      // A value in double quotes loses them, as the platform's reader does.
+      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+      return std::string(v);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SectionNames(const std::string& path) {
+  std::vector<std::string> names;
+  auto data = ReadWhole(path);
+  if (!data) return names;
+  for (const Line& line : SplitLines(*data)) {
+    auto name = HeaderName(line.text);
+    if (!name) continue;
+    bool seen = false;
+    for (const auto& n : names) seen = seen || EqualsNoCase(n, *name);
+    if (!seen) names.emplace_back(*name);
+  }
+  return names;
+}
+
+std::string GetString(const std::string& path, std::string_view section, std::string_view key,
+                      std::string_view def, std::size_t maxChars) {
+  std::string value = FindValue(path, section, key).value_or(std::string(def));
+  if (value.size() > maxChars) value.resize(maxChars);
+  return value;
+}
+
+int32_t ParseProfileInt(std::string_view t) {
+  std::size_t i = 0;
+  while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
+  uint32_t value = 0;
+  if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
+    for (i += 2; i < t.size() && std::isxdigit(static_cast<unsigned char>(t[i])); ++i) {
+      char c = static_cast<char>(std::tolower(static_cast<unsigned char>(t[i])));
+      value = value * 16 + static_cast<uint32_t>(c <= '9' ? c - '0' : c - 'a' + 10);
+    }
+  } else {
+    for (; i < t.size() && t[i] >= '0' && t[i] <= '9'; ++i)
+      value = value * 10 + static_cast<uint32_t>(t[i] - '0');
+  }
+  // 32-bit wrap-around, as the platform's reader gives for oversized numbers.
+  return static_cast<int32_t>(negative ? 0u - value : value);
+}
+
+int32_t GetInt(const std::string& path, std::string_view section, std::string_view key,
+               int32_t def) {
+  auto value = FindValue(path, section, key);
+  if (!value) return def;
+  return ParseProfileInt(*value);
+}
+
+bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                 std::string_view value) {
+  std::string data = ReadWhole(path).value_or(std::string());
+  std::vector<Line> lines = SplitLines(data);
+
+  std::string eol = "\r\n";  // new files get the line ends Windows installations use
+  for (const Line& l : lines) {
+    if (!l.end.empty()) {
+      eol = l.end;
+      break;
+    }
+  }
+  std::string newLine = std::string(key) + "=" + std::string(value);
+
+  // Find the section, then the key inside it.
+  std::size_t sectionAt = lines.size();
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (auto name = HeaderName(lines[i].text); name && EqualsNoCase(*name, section)) {
+      sectionAt = i;
+      break;
+    }
+  }
+  auto terminateLast = [&] {
+    if (!lines.empty() && lines.back().end.empty()) lines.back().end = eol;
+  };
+  if (sectionAt == lines.size()) {
+    terminateLast();
+    lines.push_back({"[" + std::string(section) + "]", eol});
+    lines.push_back({newLine, eol});
+  } else {
+    std::size_t end = sectionAt + 1;
+    while (end < lines.size() && !HeaderName(lines[end].text)) ++end;
+    bool replaced = false;
+    for (std::size_t i = sectionAt + 1; i < end; ++i) {
+      if (auto kv = SplitKeyValue(lines[i].text); kv && EqualsNoCase(kv->key, key)) {
+        lines[i].text = std::string(kv->key) + "=" + std::string(value);
+        replaced = true;
+        break;
+      }
+    }
+    if (!replaced) {
+      // After the last non-blank line of the section, so blank separators stay below it.
+      std::size_t at = end;
+      while (at > sectionAt + 1 && Trim(lines[at - 1].text).empty()) --at;
+      if (at == lines.size()) terminateLast();
+      else if (lines[at - 1].end.empty()) lines[at - 1].end = eol;
+      lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), Line{newLine, eol});
+    }
+  }
+  std::string out;
+  for (const Line& l : lines) out += l.text + l.end;
+  return ReplaceFileAtomically(path, out);
+}
+
+}  // namespace flash::profile

@@ -1,0 +1,25 @@
+#pragma once
+// The one place a result becomes what the user sees: text, display, sound,
+// result file, and the return to the not-downloaded state after an error.
+#include <string>
+
+#include "app/Messages.h"
+
+namespace flash {
+
+struct Session;
+
+// Builds the final text from the message and the detail texts (consuming
+// them), writes the result file, shows the text (progress dialog or message
+// box; nothing in unattended runs) and waits for its acknowledgement. After
+// kinds 2 and 3 also shows the redo-download notice, resets the command
+// buttons and closes the port. Always returns 0.
+int ReportResult(Session& s, MessageId id, ResultKind kind, SoundKind sound);
+
+// The final text of a report as ReportResult builds it (consumes the details).
+std::string BuildReportText(Session& s, MessageId id, ResultKind kind);
+
+// Plays or beeps as the sound settings say; never waits for the sound.
+void PlayResultSound(Session& s, SoundKind sound);
+
+}  // namespace flash

@@ -1,0 +1,44 @@
+#pragma once
+// What survives from one run to the next: DATAFILE.TXT (last choices of the
+// window) and Customize.ini (port, sounds, tooltips).
+#include <cstdint>
+#include <string>
+
+namespace flash {
+
+struct Session;
+
+inline constexpr const char* kRecentFile = "DATAFILE.TXT";
+inline constexpr const char* kCustomizeFile = "Customize.ini";
+
+struct UserSettings {
+  uint8_t comPortIndex = 0;  // COM number = index + 1
+  int soundEnabled = 0;
+  std::string errorFile = "<none>";
+  std::string endFile = "<none>";
+  int errorType = 0;
+  int endType = 0;
+  int errorEnable = 0;
+  int endEnable = 0;
+  int toolTipsEnabled = 0;
+};
+
+// DATAFILE.TXT into deviceIndex, crystalIndex, hexFilePath (argument 1 wins)
+// and hexFileName.
+void LoadRecentChoices(Session& s);
+// Writes the "Recent" section and renews the Hex File tooltip.
+void SaveRecentChoices(Session& s);
+// Customize.ini into settings (the command line chooses the port when it has
+// two or more arguments) and renews the caption of the command group.
+void LoadUserSettings(Session& s);
+// Stores a port index 0..3 as "Com" and reloads the settings.
+void SaveComPort(Session& s, int index);
+
+// "Command  to  COM%d" for the group box.
+std::string CommandGroupCaption(const UserSettings& settings);
+
+// On Linux a COM number names a device through section "Ports" of
+// Customize.ini ("COM3=/dev/ttyUSB0"); without that key COMn is /dev/ttyS<n-1>.
+std::string ComDevicePath(const std::string& programDir, int comNumber);
+
+}  // namespace flash

@@ -1,0 +1,75 @@
+#include "app/Startup.h"
+
+#include "app/Catalogue.h"
+#include "app/CommandButtons.h"
+#include "app/FileUtil.h"
+#include "app/FrontEnd.h"
+#include "app/Messages.h"
+#include "app/Session.h"
+#include "app/Settings.h"
+
+namespace flash {
+
+const char* StartupFailureText(StartupStatus status) {
+  switch (status) {
+    case StartupStatus::PathTooLong: return "PATH TOO LONG error";
+    case StartupStatus::RegistFailed: return "REGIST FAILED!";
+    case StartupStatus::MemoryNotEnough: return "MEMORY NOT ENOUGH error";
+    default: return "";
+  }
+}
+
+namespace {
+
+StartupStatus Fail(Session& s, StartupStatus status) {
+  s.ui.ShowMessageBox({StartupFailureText(status), std::string(kAppCaption), BoxButtons::Ok,
+                       BoxIcon::Stop, BoxOwner::MainWindow});
+  return status;
+}
+
+}  // namespace
+
+StartupStatus StartUp(Session& s, const std::string& programDir) {
+  SessionState& st = s.state;
+  if (programDir.empty() || programDir.size() >= MaxPathLength())
+    return Fail(s, StartupStatus::PathTooLong);
+  st.programDir = programDir;
+  LoadRecentChoices(s);
+
+  st.catalogPath = st.programDir + kCatalogueFile;
+  CatalogueListing listing = ListDevices(st.catalogPath);
+  if (!listing.readable) return Fail(s, StartupStatus::RegistFailed);
+  for (const auto& skipped : listing.skipped) {
+    if (!skipped.incomplete)
+      s.ui.LogLine(std::string(kCatalogueFile) + ": section [" + skipped.name +
+                   "] is not listed: " + skipped.reason);
+  }
+  st.deviceNames = std::move(listing.devices);
+  if (st.deviceNames.empty()) return Fail(s, StartupStatus::RegistFailed);
+
+  if (st.deviceIndex > static_cast<int>(st.deviceNames.size()) - 1 || st.deviceIndex < 0)
+    st.deviceIndex = 0;
+  ApplySelectedDevice(s);
+  if (st.crystalIndex < 0) st.crystalIndex = 0;
+  st.linkBaud = SelectedBootBaud(s);
+
+  LoadUserSettings(s);
+  ResetCommandButtons(s);
+  s.ui.StateToControls(st);
+  s.ui.SetHexFileTooltip(st.hexFilePath);
+  st.copyAsIntelHex = false;
+  if (s.args.BatchMode() && s.args.NoDialog()) st.showDialogs = false;
+  return StartupStatus::Ok;
+}
+
+int SelectedWorkingBaud(const Session& s) {
+  if (s.state.deviceNames.empty()) return 0;
+  return SelectedDevice(s).WorkingBaud(static_cast<std::size_t>(s.state.crystalIndex));
+}
+
+int SelectedBootBaud(const Session& s) {
+  if (s.state.deviceNames.empty()) return 0;
+  return SelectedDevice(s).BootBaud(static_cast<std::size_t>(s.state.crystalIndex));
+}
+
+}  // namespace flash

@@ -1,0 +1,86 @@
+#include "diag/DiagFiles.h"
+
+#include <cstdio>
+
+#include "app/FileUtil.h"
+#include "app/FrontEnd.h"
+#include "app/Profile.h"
+#include "app/Session.h"
+
+namespace flash {
+
+const char* TimingKey(int operation) {
+  switch (operation) {
+    case TimingDownload: return "DOWNLOAD";
+    case TimingErase: return "ERACE";
+    case TimingBlank: return "BLANK";
+    case TimingProgram: return "PROGRAM";
+    case TimingRead: return "READ";
+    case TimingCopy: return "COPY";
+    case TimingAuto: return "AUTO";
+    default: return "";
+  }
+}
+
+std::string ResultFileContent(MessageId id, const std::string& text) {
+  if (id == msg::kFullOperationDone) return "OK";
+  std::string body = "NG\n" + text;
+  // Text-mode file: every line feed is stored as CR LF.
+  std::string out;
+  out.reserve(body.size() + 8);
+  for (char c : body) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+bool WriteResultFile(Session& s, MessageId id, const std::string& text) {
+  const std::string path = s.state.programDir + kResultFile;
+  std::string content = ResultFileContent(id, text);
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f != nullptr;
+  if (f) {
+    ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+    ok = (std::fclose(f) == 0) && ok;
+  }
+  if (!ok) s.ui.LogLine("flash: the result file " + path + " could not be written");
+  return ok;
+}
+
+std::string ElapsedText(const WallTime& start, const WallTime& end) {
+  int64_t seconds = end.seconds - start.seconds;
+  int ms = end.milliseconds - start.milliseconds;
+  if (end.milliseconds < start.milliseconds) {
+    seconds -= 1;
+    ms += 1000;
+  }
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%lld.%03d", static_cast<long long>(seconds), ms);
+  return buf;
+}
+
+void WriteTimingTrace(Session& s, int operation) {
+  s.state.endTime = s.clock.Now();
+  const std::string path = s.state.programDir + kTimingFile;
+  if (!IsRegularFile(path)) return;
+  const char* key = TimingKey(operation);
+  if (!*key) return;
+  LocalDate d = s.clock.Today();
+  char date[32];
+  std::snprintf(date, sizeof date, "%04d%02d%02d", d.year, d.month, d.day);
+  std::string section = std::string(date) + " - " + s.state.DeviceName();
+  profile::WriteString(path, section, key, ElapsedText(s.state.startTime, s.state.endTime));
+}
+
+int NextCrtRandom(uint32_t& state) {
+  state = state * 214013u + 2531011u;
+  return static_cast<int>((state >> 16) & 0x7FFF);
+}
+
+uint8_t CrcTestHit(Session& s) {
+  if (!FileExists(s.state.programDir + kCrcTestFile)) return 0;
+  return (NextCrtRandom(s.state.crcTestRandom) & 0x7F) == 0 ? 1 : 0;
+}
+
+}  // namespace flash

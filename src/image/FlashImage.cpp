@@ -1,0 +1,51 @@
+#include "image/FlashImage.h"
+
+#include <cstring>
+
+namespace flash {
+
+FlashImage::FlashImage()
+    : base_area_(new uint8_t[kBaseSize]), high_area_(new uint8_t[kHighSize]) {
+  Fill(0xFF);
+}
+
+void FlashImage::Fill(uint8_t fill) {
+  std::memset(base_area_.get(), fill, kBaseSize);
+  std::memset(high_area_.get(), fill, kHighSize);
+}
+
+uint8_t* FlashImage::Locate(uint32_t address) {
+  return const_cast<uint8_t*>(static_cast<const FlashImage*>(this)->Locate(address));
+}
+
+const uint8_t* FlashImage::Locate(uint32_t address) const {
+  if (address >= kHighStart) {
+    uint32_t index = address - kHighStart;
+    return index < kHighSize ? high_area_.get() + index : nullptr;
+  }
+  if (address < base_) return nullptr;
+  uint32_t index = address - base_;
+  return index < kBaseSize ? base_area_.get() + index : nullptr;
+}
+
+std::size_t FlashImage::RoomAt(uint32_t address) const {
+  if (!Locate(address)) return 0;
+  if (address >= kHighStart) return kHighSize - (address - kHighStart);
+  return kBaseSize - (address - base_);
+}
+
+uint8_t FlashImage::At(uint32_t address, uint8_t fillOutside) const {
+  const uint8_t* p = Locate(address);
+  return p ? *p : fillOutside;
+}
+
+void FlashImage::ReadBlock(uint32_t address, uint8_t* out, std::size_t count,
+                           uint8_t fillOutside) const {
+  const uint8_t* p = Locate(address);
+  std::size_t room = p ? RoomAt(address) : 0;
+  std::size_t n = count < room ? count : room;
+  if (n) std::memcpy(out, p, n);
+  if (n < count) std::memset(out + n, fillOutside, count - n);
+}
+
+}  // namespace flash
