@@ -45,6 +45,9 @@ inline constexpr MessageId kCanceled = 560;
 inline constexpr MessageId kWaveFileMistake = 558;
 inline constexpr MessageId kCustomizeCaption = 559;
 inline constexpr MessageId kAboutMenu = 101;
+// A failure recorded in the result file without a numbered message (any id
+// but 306 is written as NG).
+inline constexpr MessageId kUnnumbered = 0;
 }  // namespace msg
 
 enum ResultKind : int8_t {

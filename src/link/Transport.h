@@ -1,0 +1,22 @@
+#pragma once
+// Single bytes on the link, and the wait for the target's one-byte answer.
+// These report their own failures through ReportResult.
+#include <cstdint>
+
+namespace flash {
+
+struct Session;
+
+// One write call of one byte. On failure reports 216 (kind 3) and returns false.
+bool WriteByte(Session& s, uint8_t value);
+// Four bytes, least significant first, stopping at the first failed write.
+bool WriteUint32(Session& s, uint32_t value);
+// One read call of one byte: the byte, or 0 when none came within the port
+// time-out. On a failed call reports 218 (kind 2) and returns 0.
+uint8_t ReadByte(Session& s);
+// Waits up to timeoutSeconds for the answer (command & 0xF0) | 1, skipping
+// 0x00 bytes. True means failed: 203 on time-out, or 201 with the detail
+// "MCU : %02XH" for a wrong answer (both kind 1).
+bool WaitAnswer(Session& s, int timeoutSeconds, uint8_t command);
+
+}  // namespace flash
