@@ -60,6 +60,9 @@ struct SessionState {
   // State of the CRC test switch's random sequence; never seeded, so the
   // n-th block of a run is hit in every run alike.
   uint32_t crcTestRandom = 1;
+  // Message id of the last report (0 before any); an unattended run ends with
+  // exit status 0 only when it is 306.
+  int lastReportId = 0;
 
   // The Target MCU list (section names in upper case) and the Crystal
   // Frequency list of the selected device, as the window shows them.
