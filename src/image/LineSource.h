@@ -23,7 +23,7 @@ class LineSource {
   virtual LineStatus Next(std::string_view& line) = 0;
 };
 
-// Splits a buffer held by the caller.
+// Splits a buffer that the caller keeps alive as long as the source.
 class MemoryLineSource final : public LineSource {
  public:
   explicit MemoryLineSource(std::string_view text) : text_(text) {}
