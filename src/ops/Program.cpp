@@ -115,7 +115,10 @@ uint8_t ProgramFlash(Session& s, bool fullOperation) {
           ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
           return 1;
         }
-        if (poll.answer == kAnswerDone) break;
+        if (poll.answer == kAnswerDone) {
+          st.payloadBytes += kBlockSize;
+          break;
+        }
         if (poll.answer == kAnswerCrcError) {
           if (dialog && AskCrcRetry(s, a)) retry = true;
           else cancelled = true;

@@ -55,7 +55,10 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
       return ReadBackResult::Failed;
     }
     block[kBlockSize] = static_cast<uint8_t>(block[kBlockSize] + CrcTestHit(s));
-    if (BlockCrc(block, kBlockWithCrc) == 0) return ReadBackResult::Ok;
+    if (BlockCrc(block, kBlockWithCrc) == 0) {
+      s.state.payloadBytes += kBlockSize;
+      return ReadBackResult::Ok;
+    }
     if (!AskCrcRetry(s, a)) return ReadBackResult::Cancelled;
   }
 }
