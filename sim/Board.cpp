@@ -179,7 +179,8 @@ bool Board::Answer(uint8_t command, std::vector<uint8_t> bytes, int64_t atUs) {
       it != config_.faults.wrongAnswers.end() && !bytes.empty()) {
     Log("fault: answering " + Hex2(it->second) + "H instead of " + Hex2(bytes[0]) + "H to " +
         Hex2(command) + "H");
-    bytes = {it->second};
+    Emit({it->second}, atUs);
+    return false;  // refused: the command goes no further
   }
   Emit(bytes, atUs);
   return true;

@@ -161,8 +161,8 @@ class Board {
   void ReadBlock(uint32_t address, int64_t atUs);
   void Erase(int64_t atUs);
   void BlankCheck(uint32_t start, uint32_t endExclusive, int64_t atUs);
-  // The first answer byte of a command, through the fault table. False when
-  // the command is to go unanswered.
+  // The answer to a command, through the fault table. False when the command
+  // goes no further: unanswered, or refused with a wrong byte.
   bool Answer(uint8_t command, std::vector<uint8_t> bytes, int64_t atUs);
   void Emit(const std::vector<uint8_t>& bytes, int64_t atUs);
   int64_t ByteUs() const;
