@@ -134,8 +134,9 @@ TEST(DownloadE2EFailures, PortHeldByAnotherProcessIsRefusedEvenForRoot) {
 TEST(DownloadE2EFailures, CablePulledMidTransferIsAWriteError) {
   SimRig rig;
   ASSERT_TRUE(rig.Use(kSimCatalogue, "DEMO_A", 0)) << rig.Error();
-  rig.WriteControlProgram("DEMOA.CP", "DEMO_A");
-  // Sync, header frame, then part of the program.
+  // Far more program than the terminal buffers, so the host is still writing
+  // when the cable comes off after the sync, the header frame and a little data.
+  rig.WriteControlProgram("DEMOA.CP", "DEMO_A", "", 48 * 1024);
   rig.board->PullCableAfter(1 + 10 + 300);
   EXPECT_TRUE(RunDownload(rig.s(), false));
   EXPECT_EQ(rig.state().lastReportId, 216) << rig.board->EventText();

@@ -187,8 +187,8 @@ bool SimRig::Use(const std::string& catalogue, const std::string& device, int cr
 }
 
 void SimRig::WriteControlProgram(const std::string& fileName, const std::string& device,
-                                 const std::string& forCrystal) {
-  std::vector<uint8_t> bytes = sim::MakeControlProgram(device, forCrystal);
+                                 const std::string& forCrystal, std::size_t size) {
+  std::vector<uint8_t> bytes = sim::MakeControlProgram(device, forCrystal, size);
   dir.Write(fileName, std::string(bytes.begin(), bytes.end()));
 }
 

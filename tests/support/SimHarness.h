@@ -102,7 +102,7 @@ struct SimRig {
            std::optional<std::size_t> boardCrystal = std::nullopt);
   // A control-program file the board accepts, in the program directory.
   void WriteControlProgram(const std::string& fileName, const std::string& device,
-                           const std::string& forCrystal = "");
+                           const std::string& forCrystal = "", std::size_t size = 1024);
   std::string Error() const;
 
   Session& s() { return *session; }
