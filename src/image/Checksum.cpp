@@ -11,7 +11,10 @@ namespace flash {
 
 int ImageChecksum(Session& s, uint8_t fill) {
   if (!LoadHexFile(s, false, fill)) return kChecksumFailed;
-  const SessionState& st = s.state;
+  return SumRegions(s.state, fill);
+}
+
+int SumRegions(const SessionState& st, uint8_t fill) {
   const RegionView regions = RegionsOf(st);
   uint32_t sum = 0;
   for (std::size_t i = 0; i < regions.ends.size(); ++i) {
