@@ -25,7 +25,7 @@ class CliSession {
   CliSession();
   HeadlessFrontEnd ui_;
   SystemClock clock_;
-  std::unique_ptr<TraceSink> trace_;
+  StreamTraceSink trace_{stderr};  // --trace: every byte on the link
   std::unique_ptr<PortFactory> ports_;
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<Session> session_;
