@@ -56,6 +56,9 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
   WallTime end = s.clock.Now();
 
   const int id = s.state.lastReportId;
+  // Failures reported before the last one (a write error, then the command's own).
+  const auto& all = s.state.reportTexts;
+  for (std::size_t i = 0; i + 1 < all.size(); ++i) std::fprintf(stderr, "%s\n", all[i].c_str());
   const std::string& text = s.state.lastReportText;
   if (IsSuccess(id)) {
     std::printf("%s\n", text.c_str());
@@ -78,8 +81,10 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
     std::printf("%s\n", text.c_str());
     return kExitNegative;
   }
-  if (id != 0) std::fprintf(stderr, "%s\n", text.c_str());
-  else std::fprintf(stderr, "flashcli: the command ended without a result\n");
+  // A result shown in a box has been printed already.
+  const bool shown = id != 0 && cli->ui().LastBoxText() == text;
+  if (id != 0 && !shown) std::fprintf(stderr, "%s\n", text.c_str());
+  if (id == 0) std::fprintf(stderr, "flashcli: the command ended without a result\n");
   if (id == msg::kOpenPort) PortHint(s);
   return kExitFailure;
 }

@@ -60,6 +60,7 @@ int ReportResult(Session& s, MessageId id, ResultKind kind, SoundKind sound) {
   std::string text = BuildReportText(s, id, kind);
   s.state.lastReportId = id;
   s.state.lastReportText = text;
+  s.state.reportTexts.push_back(text);
   WriteResultFile(s, id, text);
 
   const bool interactive = !s.args.BatchMode();

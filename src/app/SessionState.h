@@ -64,6 +64,8 @@ struct SessionState {
   // exit status 0 only when it is 306.
   int lastReportId = 0;
   std::string lastReportText;
+  // Every report of the run, oldest first (flashcli prints them all).
+  std::vector<std::string> reportTexts;
   // Data bytes moved by the last command's transfers (for a summary line).
   uint64_t payloadBytes = 0;
 
