@@ -4,6 +4,7 @@
 #include <asm/termbits.h>
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 
 #include "link/SerialPortPosix.h"
 
@@ -27,6 +28,11 @@ bool ReadLineCounters(int fd, LineCounters* out) {
   out->parity = static_cast<uint32_t>(c.parity);
   out->brk = static_cast<uint32_t>(c.brk);
   return true;
+}
+
+void UsePreciseSleeps() {
+  constexpr unsigned long kSlackNs = 1000;
+  prctl(PR_SET_TIMERSLACK, kSlackNs, 0, 0, 0);
 }
 
 }  // namespace flash::posix_serial

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 
 #include "app/Clock.h"
 
@@ -24,6 +25,7 @@ namespace {
 constexpr uint32_t kByteTimeoutMs = 80;      // interval between bytes, and per byte of a call
 constexpr uint32_t kCallTimeoutMs = 80;      // added once to every call's total
 constexpr uint32_t kDrainPollMaxMs = 20;     // longest nap while the output queue empties
+constexpr uint64_t kDrainPollMinUs = 20;     // shortest: a byte or two at the fastest rates
 constexpr uint32_t kBitsPerByte = 10;        // 8N1: start, eight data bits, stop
 
 #ifndef __linux__
@@ -37,6 +39,7 @@ bool SetLineRate(int fd, int rate) {
   return tcsetattr(fd, TCSANOW, &t) == 0;
 }
 bool ReadLineCounters(int, LineCounters*) { return false; }
+void UsePreciseSleeps() {}
 }  // namespace posix_serial
 namespace {
 #endif
@@ -82,6 +85,7 @@ class PosixPort final : public Port {
     if (ioctl(fd_, TIOCMBIS, &lines) != 0 && !NotSupported(errno)) return msg::kPortSetting;
     rate_ = baudRate;
     haveCounters_ = posix_serial::ReadLineCounters(fd_, &counters_);
+    posix_serial::UsePreciseSleeps();
     return 0;
   }
 
@@ -178,16 +182,22 @@ class PosixPort final : public Port {
   }
 
   // Waits until the driver's output queue is empty or the deadline passes.
-  // tcdrain() would do it without any limit.
+  // tcdrain() would do it without any limit. Naps last about as long as the
+  // queued bytes need on the wire, in microseconds: at 1 Mbit/s a byte takes
+  // 10 us, and a whole-millisecond nap after every command byte would cost
+  // more than the transfer itself.
   void WaitDrained(uint32_t deadline) {
     for (;;) {
       const uint32_t queued = QueuedBytes();
       const int32_t left = Remaining(clock_, deadline);
       if (queued == 0 || left <= 0) return;
-      const uint32_t lineMs = queued * kBitsPerByte * 1000u / static_cast<uint32_t>(rate_);
-      const int nap = static_cast<int>(
-          std::min<uint32_t>({std::max<uint32_t>(lineMs, 1), kDrainPollMaxMs, static_cast<uint32_t>(left)}));
-      poll(nullptr, 0, nap);
+      const uint64_t lineUs =
+          static_cast<uint64_t>(queued) * kBitsPerByte * 1'000'000u / static_cast<uint32_t>(rate_);
+      const uint64_t napUs = std::min<uint64_t>(
+          {std::max<uint64_t>(lineUs, kDrainPollMinUs), kDrainPollMaxMs * 1000u,
+           static_cast<uint64_t>(left) * 1000u});
+      timespec nap{static_cast<time_t>(napUs / 1'000'000), static_cast<long>(napUs % 1'000'000) * 1000};
+      nanosleep(&nap, nullptr);
     }
   }
 

@@ -28,5 +28,9 @@ struct LineCounters {
 // The driver's running error counters; false when it keeps none.
 bool ReadLineCounters(int fd, LineCounters* out);
 
+// The drain waits nap for tens of microseconds; the default timer slack
+// (50 us on Linux) would more than double each nap at the fastest rates.
+void UsePreciseSleeps();
+
 }  // namespace posix_serial
 }  // namespace flash
