@@ -13,13 +13,14 @@ namespace {
 
 using test::SLine;
 
-// Region sizes 0x100 + 0x10 + 0x20 = 0x130 bytes, one in the high area.
+// Region sizes 0x100 + 0x11 + 0x20 = 0x131 bytes, one in the high area; the
+// odd size leaves bytes after the last whole word of the sum.
 struct ChecksumFixture {
   ChecksumFixture() {
     SessionState& st = t.state();
     st.regionCount = 3;
     st.regionStarts = {0x00001000, 0x00002000, 0x20000000};
-    st.regionEnds = {0x000010FF, 0x0000200F, 0x2000001F};
+    st.regionEnds = {0x000010FF, 0x00002010, 0x2000001F};
     st.image.SetBase(0x1000);
   }
   void File(const std::string& text) {
@@ -29,14 +30,14 @@ struct ChecksumFixture {
   test::TestSession t;
 };
 
-constexpr int kRegionBytes = 0x130;
+constexpr int kRegionBytes = 0x131;
 
 TEST(ImageChecksum, NothingSetSumsTheFill) {
   ChecksumFixture f;
   // A record ending at 0x00100003 loads but lies outside every region.
   f.File(SLine(2, 0x00100000, {1, 2, 3, 4}) + "\n");
   EXPECT_EQ(ImageChecksum(f.t.session, 0xFF), (kRegionBytes * 0xFF) & 0xFFFF);
-  EXPECT_EQ(CheckSumResultText(f.t.session, "FF"), "2ED0");
+  EXPECT_EQ(CheckSumResultText(f.t.session, "FF"), "2FCF");
 }
 
 TEST(ImageChecksum, SingleByteOverZeroFill) {
@@ -47,7 +48,7 @@ TEST(ImageChecksum, SingleByteOverZeroFill) {
 
 TEST(ImageChecksum, FillChangesTheSumByUnsetBytesTimesTheDifference) {
   ChecksumFixture f;
-  f.File(SLine(1, 0x1000, {0x10, 0x20, 0x30}) + "\n" + SLine(1, 0x200E, {0xFE, 0xFF}) + "\n" +
+  f.File(SLine(1, 0x1000, {0x10, 0x20, 0x30}) + "\n" + SLine(1, 0x200F, {0xFE, 0xFF}) + "\n" +
          SLine(3, 0x20000000, {0x80}) + "\n");
   const int set = 0x10 + 0x20 + 0x30 + 0xFE + 0xFF + 0x80;
   const int unset = kRegionBytes - 6;

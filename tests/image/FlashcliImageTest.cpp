@@ -31,7 +31,9 @@ struct CliRun {
 class Flashcli : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::copy(std::string(FLASH_BIN_DIR) + "/flashcli", dir.File("flashcli"));
+    std::error_code ec;
+    std::filesystem::copy(std::string(FLASH_BIN_DIR) + "/flashcli", dir.File("flashcli"), ec);
+    ASSERT_FALSE(ec) << "flashcli is not built in " << FLASH_BIN_DIR << ": " << ec.message();
     // Recent device: the first of the list when DATAFILE.TXT names none.
     dir.Write("CHIPDEF.INI",
               "[test_chip]\r\nDownloadFile=t.bin\r\nLoadAddress=0x1000\r\n"
