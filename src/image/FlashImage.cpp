@@ -1,13 +1,23 @@
 #include "image/FlashImage.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace flash {
 
-FlashImage::FlashImage()
-    : base_area_(new uint8_t[kBaseSize]), high_area_(new uint8_t[kHighSize]) {
-  Fill(0xFF);
+namespace {
+// calloc takes fresh zero pages from the system without touching them.
+uint8_t* ZeroedArea(std::size_t size) {
+  auto* p = static_cast<uint8_t*>(std::calloc(size, 1));
+  if (!p) throw std::bad_alloc();
+  return p;
 }
+}  // namespace
+
+void FlashImage::FreeArea::operator()(uint8_t* p) const { std::free(p); }
+
+FlashImage::FlashImage() : base_area_(ZeroedArea(kBaseSize)), high_area_(ZeroedArea(kHighSize)) {}
 
 void FlashImage::Fill(uint8_t fill) {
   std::memset(base_area_.get(), fill, kBaseSize);

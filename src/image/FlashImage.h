@@ -12,7 +12,10 @@ class FlashImage {
   static constexpr uint32_t kHighStart = 0x20000000;  // the high area's first address
   static constexpr uint32_t kHighSize = 0x100000;
 
-  FlashImage();  // allocates both areas once; they live as long as the image
+  // Allocates both areas once; they live as long as the image. Their bytes
+  // are 0 until the first Fill (every load begins with one), so a program
+  // that never loads a file pays nothing for the 4 MiB.
+  FlashImage();
 
   // The image base is the start of the first flash region of the selected device.
   void SetBase(uint32_t base) { base_ = base; }
@@ -40,8 +43,11 @@ class FlashImage {
   uint8_t* HighArea() { return high_area_.get(); }
 
  private:
-  std::unique_ptr<uint8_t[]> base_area_;
-  std::unique_ptr<uint8_t[]> high_area_;
+  struct FreeArea {
+    void operator()(uint8_t* p) const;
+  };
+  std::unique_ptr<uint8_t[], FreeArea> base_area_;
+  std::unique_ptr<uint8_t[], FreeArea> high_area_;
   uint32_t base_ = 0;
 };
 
