@@ -81,6 +81,8 @@ MainWindow::~MainWindow() {
 QPushButton* MainWindow::AddButton(int controlId, const char* caption, QRect geometry) {
   auto* button = new QPushButton(QString::fromLatin1(caption), this);
   SetControlId(button, controlId);
+  // Enter is the dialog's OK, which does nothing; it never runs a command.
+  button->setAutoDefault(false);
   button->setGeometry(geometry);
   connect(button, &QPushButton::clicked, this, [this, controlId] { RunCommand(controlId); });
   return button;
