@@ -89,12 +89,17 @@ std::vector<std::string> ParseClockList(std::string_view value) {
   return out;
 }
 
-bool IsCompleteDefinition(const std::string& catalogPath, const std::string& section) {
+std::optional<std::string> FirstMissingKey(const std::string& catalogPath,
+                                           const std::string& section) {
   for (const char* key : {"DownloadFile", "LoadAddress", "StartAddress", "EndAddress",
                           "FlashSize", "Clock", "Baud"}) {
-    if (profile::GetString(catalogPath, section, key, "", kValueChars).empty()) return false;
+    if (profile::GetString(catalogPath, section, key, "", kValueChars).empty()) return key;
   }
-  return true;
+  return std::nullopt;
+}
+
+bool IsCompleteDefinition(const std::string& catalogPath, const std::string& section) {
+  return !FirstMissingKey(catalogPath, section);
 }
 
 DeviceDefinition ReadDeviceDefinition(const std::string& catalogPath, const std::string& section) {
@@ -153,8 +158,8 @@ CatalogueListing ListDevices(const std::string& catalogPath) {
     std::string upper = name;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (!IsCompleteDefinition(catalogPath, name)) {
-      listing.skipped.push_back({upper, "a required key is missing or empty", true});
+    if (auto missing = FirstMissingKey(catalogPath, name)) {
+      listing.skipped.push_back({upper, *missing + " is missing or empty", true});
       continue;
     }
     if (auto problem = DefinitionProblem(ReadDeviceDefinition(catalogPath, name))) {

@@ -41,6 +41,9 @@ std::vector<std::string> ParseClockList(std::string_view value);
 
 // All seven required keys are present with non-empty values.
 bool IsCompleteDefinition(const std::string& catalogPath, const std::string& section);
+// The first required key that is missing or empty, in the order they are checked.
+std::optional<std::string> FirstMissingKey(const std::string& catalogPath,
+                                           const std::string& section);
 
 DeviceDefinition ReadDeviceDefinition(const std::string& catalogPath, const std::string& section);
 

@@ -33,6 +33,7 @@ std::optional<int> CommandLine::PortIndex() const {
 }
 
 bool CommandLine::ResetPrompt() const {
+  if (resetOverride_) return *resetOverride_;
   for (std::size_t i = 1; i < args_.size(); ++i) {
     if (profile::EqualsNoCase(args_[i], "reset")) return true;
     if (profile::EqualsNoCase(args_[i], "no_reset")) return false;

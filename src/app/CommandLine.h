@@ -27,9 +27,12 @@ class CommandLine {
   // same decision, whether Erase may reconnect). Asked unless the first of the
   // words "reset" and "no_reset" among arguments 2 and later is "no_reset".
   bool ResetPrompt() const;
+  // flashcli's --reset / --no-reset decide without making the run unattended.
+  void SetResetPrompt(bool prompt) { resetOverride_ = prompt; }
 
  private:
   std::vector<std::string> args_;
+  std::optional<bool> resetOverride_;
 };
 
 }  // namespace flash

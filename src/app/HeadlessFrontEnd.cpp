@@ -6,6 +6,10 @@
 
 namespace flash {
 
+namespace {
+constexpr int kMaxDefaultRepeats = 3;  // then a repeated Yes/No question is declined
+}
+
 BoxAnswer DefaultAnswer(BoxButtons buttons) {
   switch (buttons) {
     case BoxButtons::OkCancel: return BoxAnswer::Ok;
@@ -21,8 +25,8 @@ namespace {
 // and acknowledged at once, while a "Cancel" button is never pressed.
 class QuietProgressWindow final : public ProgressWindow {
  public:
-  QuietProgressWindow(std::FILE* err, bool show, std::function<void()> onButton)
-      : err_(err), show_(show), onButton_(std::move(onButton)) {}
+  QuietProgressWindow(std::FILE* err, bool show, bool printResults, std::function<void()> onButton)
+      : err_(err), show_(show), printResults_(printResults), onButton_(std::move(onButton)) {}
   ~QuietProgressWindow() override { ClearLine(); }
   void SetCaption(const std::string&) override { Draw(); }
   void SetStatusText(const std::string& text) override {
@@ -45,7 +49,7 @@ class QuietProgressWindow final : public ProgressWindow {
   void SetIcon(StandardIcon) override {}
   void PumpMessages() override {
     if (!buttonEnabled_ || (buttonText_ != "Ok" && buttonText_ != "OK")) return;
-    if (!printed_) {
+    if (!printed_ && printResults_) {
       ClearLine();
       std::fprintf(err_, "%s\n", status_.c_str());
       std::fflush(err_);
@@ -71,6 +75,7 @@ class QuietProgressWindow final : public ProgressWindow {
 
   std::FILE* err_;
   bool show_;
+  bool printResults_;
   std::function<void()> onButton_;
   bool drawn_ = false;
   bool printed_ = false;
@@ -91,8 +96,14 @@ BoxAnswer HeadlessFrontEnd::ShowMessageBox(const MessageBoxRequest& request) {
   lastBoxText_ = request.text;
   std::fprintf(err_, "%s: %s\n", request.caption.c_str(), request.text.c_str());
   std::fflush(err_);
-  if (request.buttons == BoxButtons::Ok || !askOnTerminal_ || !IsTerminal(0))
+  if (request.buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+  if (!askOnTerminal_ || !IsTerminal(0)) {
+    sameQuestionCount_ = request.text == lastQuestion_ ? sameQuestionCount_ + 1 : 1;
+    lastQuestion_ = request.text;
+    if (request.buttons == BoxButtons::YesNo && sameQuestionCount_ > kMaxDefaultRepeats)
+      return BoxAnswer::No;
     return DefaultAnswer(request.buttons);
+  }
   const bool yesNo = request.buttons == BoxButtons::YesNo;
   for (;;) {
     std::fputs(yesNo ? "[Y/n] " : "[OK/cancel] ", err_);
@@ -111,7 +122,7 @@ BoxAnswer HeadlessFrontEnd::ShowMessageBox(const MessageBoxRequest& request) {
 std::unique_ptr<ProgressWindow> HeadlessFrontEnd::CreateProgressWindow(
     std::function<void()> onButton) {
   return std::make_unique<QuietProgressWindow>(err_, showProgress_ && IsTerminal(2),
-                                               std::move(onButton));
+                                               printResults_, std::move(onButton));
 }
 
 std::optional<std::string> HeadlessFrontEnd::ChooseOpenFile(const FileDialogRequest&) {

@@ -36,6 +36,9 @@ class HeadlessFrontEnd : public FrontEnd {
   void SetOpenFileAnswer(std::optional<std::string> path) { openAnswer_ = std::move(path); }
   // Show a one-line progress on standard error (only when it is a terminal).
   void SetShowProgress(bool show) { showProgress_ = show; }
+  // Leave result texts shown in the progress window unprinted (the caller
+  // prints the outcome itself).
+  void SetPrintResults(bool print) { printResults_ = print; }
 
   // The last text a box or the progress window showed (for a summary line).
   const std::string& LastBoxText() const { return lastBoxText_; }
@@ -44,6 +47,11 @@ class HeadlessFrontEnd : public FrontEnd {
   std::FILE* err_;
   bool askOnTerminal_;
   bool showProgress_ = true;
+  bool printResults_ = true;
+  // A question nobody can answer is answered by default; the same one asked
+  // again and again (a CRC error that never clears) is then declined.
+  std::string lastQuestion_;
+  int sameQuestionCount_ = 0;
   std::optional<std::string> saveAnswer_;
   std::optional<std::string> openAnswer_;
   std::string lastBoxText_;

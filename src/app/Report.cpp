@@ -59,6 +59,7 @@ std::string BuildReportText(Session& s, MessageId id, ResultKind kind) {
 int ReportResult(Session& s, MessageId id, ResultKind kind, SoundKind sound) {
   std::string text = BuildReportText(s, id, kind);
   s.state.lastReportId = id;
+  s.state.lastReportText = text;
   WriteResultFile(s, id, text);
 
   const bool interactive = !s.args.BatchMode();

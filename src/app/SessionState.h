@@ -63,6 +63,9 @@ struct SessionState {
   // Message id of the last report (0 before any); an unattended run ends with
   // exit status 0 only when it is 306.
   int lastReportId = 0;
+  std::string lastReportText;
+  // Data bytes moved by the last command's transfers (for a summary line).
+  uint64_t payloadBytes = 0;
 
   // The Target MCU list (section names in upper case) and the Crystal
   // Frequency list of the selected device, as the window shows them.

@@ -1,7 +1,10 @@
 #pragma once
 // Loading the control program through the target's boot ROM and moving the
 // link to the working rate.
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace flash {
 
@@ -13,6 +16,24 @@ struct Session;
 // control program runs and answers; every failure has been reported (or was
 // a Cancel at the reset prompt) when it returns false.
 bool DownloadControlProgram(Session& s);
+
+// Boot-ROM commands and the control program's rate-check command.
+inline constexpr uint8_t kBootSync = 0x18;
+inline constexpr uint8_t kBootData = 0x00;
+inline constexpr uint8_t kBootStart = 0x40;
+inline constexpr uint8_t kStartCheck = 0x30;  // answered 0x31, as the control program's "done"
+inline constexpr uint8_t kRateCheck = 0xE8;
+// The byte of the control program that carries the crystal index.
+inline constexpr std::size_t kCrystalIndexOffset = 7;
+
+// The control-program file the download would send: the crystal-specific
+// variant "<DownloadFile>-<crystal>" when it exists, else DownloadFile itself,
+// both resolved against programDir unless absolute.
+std::string ControlProgramPath(const Session& s, const std::string& downloadFile);
+
+// Reads the control program and patches byte 7. 0, or the message to report:
+// 207 (cannot be opened), 220 (unreadable or shorter than 8 bytes), 227 (no memory).
+int LoadControlProgram(const std::string& path, int crystalIndex, std::vector<uint8_t>* image);
 // Opens the port at the boot rate of the selected crystal; reports failures.
 bool OpenBootPort(Session& s);
 // The ten-byte boot frame, then its answer. True means failed.

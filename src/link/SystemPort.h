@@ -8,9 +8,13 @@
 namespace flash {
 
 class Clock;
+class TraceSink;
 
 // Opens COM<n> as the platform names it (on Linux through section "Ports" of
-// Customize.ini in programDir, else /dev/ttyS<n-1>).
-std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock);
+// Customize.ini in programDir, else /dev/ttyS<n-1>). Each port is traced to
+// LINKTRACE.TXT while that file exists in programDir, and to extraTrace when
+// given (flashcli --trace passes a sink on standard error).
+std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
+                                                   TraceSink* extraTrace = nullptr);
 
 }  // namespace flash

@@ -14,9 +14,14 @@ bool WriteUint32(Session& s, uint32_t value);
 // One read call of one byte: the byte, or 0 when none came within the port
 // time-out. On a failed call reports 218 (kind 2) and returns 0.
 uint8_t ReadByte(Session& s);
+// ReadByte that also tells a failed call (218 reported, port closed) from
+// silence: false when the call failed. Waits stop on it instead of spinning
+// on a closed or hung-up port.
+bool TryReadByte(Session& s, uint8_t& value);
 // Waits up to timeoutSeconds for the answer (command & 0xF0) | 1, skipping
 // 0x00 bytes. True means failed: 203 on time-out, or 201 with the detail
-// "MCU : %02XH" for a wrong answer (both kind 1).
+// "MCU : %02XH" for a wrong answer (both kind 1). A failed read ends the wait
+// at once (218 has been reported).
 bool WaitAnswer(Session& s, int timeoutSeconds, uint8_t command);
 
 }  // namespace flash

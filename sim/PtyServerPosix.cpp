@@ -1,0 +1,168 @@
+// Pseudo-terminals are POSIX; this file holds everything the server needs of them.
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "sim/LineRate.h"
+#include "sim/PtyServer.h"
+
+namespace flash::sim {
+
+namespace {
+
+// Longest the server sleeps with nothing to do, so Stop and PullCable are
+// seen at once (they also wake it) and a stuck poll cannot hang it.
+constexpr int kIdlePollMs = 100;
+// Pause after a read error (a hung-up line) before the next look.
+constexpr int kErrorBackoffMs = 10;
+
+void CloseFd(int& fd) {
+  if (fd >= 0) ::close(fd);
+  fd = -1;
+}
+
+}  // namespace
+
+PtyServer::PtyServer(BoardConfig config) : board_(std::move(config)) {}
+
+PtyServer::~PtyServer() { Stop(); }
+
+int64_t PtyServer::NowUs() const {
+  using namespace std::chrono;
+  return (duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count() - startNs_) /
+         1000;
+}
+
+bool PtyServer::Start(std::string* error) {
+  auto fail = [&](const char* what) {
+    if (error) *error = std::string(what) + ": " + std::strerror(errno);
+    CloseFd(master_);
+    CloseFd(heldSlave_);
+    CloseFd(wake_[0]);
+    CloseFd(wake_[1]);
+    return false;
+  };
+  if (Running()) return true;
+  master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (master_ < 0) return fail("posix_openpt");
+  if (::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return fail("unlockpt");
+  char name[256];
+  if (::ptsname_r(master_, name, sizeof name) != 0) return fail("ptsname");
+  slavePath_ = name;
+  heldSlave_ = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (heldSlave_ < 0) return fail("open slave");
+  // Raw from the start: an echoing line discipline would hand the board its
+  // own answers back before the host has set up the port.
+  termios t{};
+  if (::tcgetattr(heldSlave_, &t) != 0) return fail("tcgetattr");
+  ::cfmakeraw(&t);
+  if (::tcsetattr(heldSlave_, TCSANOW, &t) != 0) return fail("tcsetattr");
+  WriteLineRate(heldSlave_, board_.Rate());
+  if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) return fail("pipe");
+  using namespace std::chrono;
+  startNs_ = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
+  stop_ = false;
+  pulled_ = false;
+  thread_ = std::thread([this] { Serve(); });
+  return true;
+}
+
+void PtyServer::Stop() {
+  if (thread_.joinable()) {
+    stop_ = true;
+    char c = 1;
+    [[maybe_unused]] auto n = ::write(wake_[1], &c, 1);
+    thread_.join();
+  }
+  HangUp();
+  CloseFd(wake_[0]);
+  CloseFd(wake_[1]);
+  if (!linkPath_.empty()) {
+    ::unlink(linkPath_.c_str());
+    linkPath_.clear();
+  }
+}
+
+bool PtyServer::MakeLink(const std::string& path, std::string* error) {
+  ::unlink(path.c_str());  // only a link may be replaced: unlink never removes a directory
+  if (::symlink(slavePath_.c_str(), path.c_str()) != 0) {
+    if (error) *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  linkPath_ = path;
+  return true;
+}
+
+void PtyServer::HangUp() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  CloseFd(master_);
+  CloseFd(heldSlave_);
+}
+
+void PtyServer::PullCable() {
+  pulled_ = true;
+  HangUp();
+  char c = 1;
+  if (wake_[1] >= 0) [[maybe_unused]] auto n = ::write(wake_[1], &c, 1);
+}
+
+void PtyServer::Serve() {
+  std::vector<uint8_t> buffer(4096);
+  while (!stop_) {
+    int timeoutMs = kIdlePollMs;
+    int master;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      master = master_;
+      if (auto due = board_.NextDueUs()) {
+        int64_t waitUs = *due - NowUs();
+        timeoutMs = waitUs <= 0 ? 0 : static_cast<int>(std::min<int64_t>((waitUs + 999) / 1000, kIdlePollMs));
+      }
+    }
+    pollfd fds[2] = {{wake_[0], POLLIN, 0}, {master, POLLIN, 0}};
+    int n = ::poll(fds, master >= 0 ? 2 : 1, timeoutMs);
+    if (n < 0 && errno != EINTR) ::usleep(kErrorBackoffMs * 1000);
+    if (fds[0].revents & POLLIN) {
+      char drain[64];
+      while (::read(wake_[0], drain, sizeof drain) > 0) {
+      }
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (master_ < 0) continue;  // the cable is off: nothing to serve
+    if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
+      ssize_t got = ::read(master_, buffer.data(), buffer.size());
+      if (got > 0) {
+        board_.Receive(buffer.data(), static_cast<std::size_t>(got), ReadLineRate(master_), NowUs());
+        long limit = pullAfter_;
+        if (limit >= 0 && board_.Stats().bytesReceived >= limit) {
+          pulled_ = true;
+          CloseFd(master_);
+          CloseFd(heldSlave_);
+          continue;
+        }
+      } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
+        lock.unlock();
+        ::usleep(kErrorBackoffMs * 1000);
+        continue;
+      }
+    }
+    if (master_ < 0) continue;
+    std::vector<uint8_t> out = board_.TakeDue(NowUs(), ReadLineRate(master_));
+    // Nobody listening and the buffer full: the bytes are lost, as on a wire.
+    std::size_t done = 0;
+    while (done < out.size()) {
+      ssize_t w = ::write(master_, out.data() + done, out.size() - done);
+      if (w <= 0) break;
+      done += static_cast<std::size_t>(w);
+    }
+  }
+}
+
+}  // namespace flash::sim

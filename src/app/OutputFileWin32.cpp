@@ -1,0 +1,73 @@
+// Windows side of the all-or-nothing output file: a temporary file beside
+// the target, FlushFileBuffers, MoveFileEx with replace.
+#include <windows.h>
+
+#include "app/OutputFile.h"
+
+namespace flash {
+namespace {
+constexpr std::size_t kFlushAt = 1 << 16;
+OutputError ErrorOf(DWORD e) {
+  return e == ERROR_DISK_FULL || e == ERROR_HANDLE_DISK_FULL ? OutputError::DiskFull
+                                                              : OutputError::Other;
+}
+HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+}  // namespace
+
+OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
+  temp_ = target_ + ".part";
+  HANDLE h = CreateFileA(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    error_ = ErrorOf(GetLastError());
+    temp_.clear();
+    return;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+}
+
+OutputFile::~OutputFile() { Abandon(); }
+
+bool OutputFile::Write(const std::string& bytes) {
+  if (!Ok()) return false;
+  buffer_ += bytes;
+  return buffer_.size() < kFlushAt || Flush();
+}
+
+bool OutputFile::Flush() {
+  DWORD written = 0;
+  if (!buffer_.empty() &&
+      (!WriteFile(H(handle_), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written,
+                  nullptr) ||
+       written != buffer_.size())) {
+    error_ = ErrorOf(GetLastError());
+    return false;
+  }
+  buffer_.clear();
+  return true;
+}
+
+bool OutputFile::Commit() {
+  if (!Ok() || !Flush()) return false;
+  bool ok = FlushFileBuffers(H(handle_)) != 0;
+  CloseHandle(H(handle_));
+  handle_ = -1;
+  if (ok && MoveFileExA(temp_.c_str(), target_.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    temp_.clear();
+    return true;
+  }
+  error_ = ErrorOf(GetLastError());
+  DeleteFileA(temp_.c_str());
+  temp_.clear();
+  return false;
+}
+
+void OutputFile::Abandon() {
+  if (handle_ >= 0) CloseHandle(H(handle_));
+  handle_ = -1;
+  if (!temp_.empty()) DeleteFileA(temp_.c_str());
+  temp_.clear();
+}
+
+}  // namespace flash

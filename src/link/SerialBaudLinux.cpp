@@ -1,0 +1,32 @@
+// Linux only: any integer rate through termios2/BOTHER (glibc's termios takes
+// only the B-constants), and the driver's line-error counters. Its own file
+// because <asm/termbits.h> cannot be included beside <termios.h>.
+#include <asm/termbits.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
+
+#include "link/SerialPortPosix.h"
+
+namespace flash::posix_serial {
+
+bool SetLineRate(int fd, int rate) {
+  struct termios2 t {};
+  if (ioctl(fd, TCGETS2, &t) != 0) return false;
+  t.c_cflag &= ~static_cast<tcflag_t>(CBAUD | (CBAUD << IBSHIFT));
+  t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
+  t.c_ispeed = static_cast<speed_t>(rate);
+  t.c_ospeed = static_cast<speed_t>(rate);
+  return ioctl(fd, TCSETS2, &t) == 0;
+}
+
+bool ReadLineCounters(int fd, LineCounters* out) {
+  struct serial_icounter_struct c {};
+  if (ioctl(fd, TIOCGICOUNT, &c) != 0) return false;
+  out->frame = static_cast<uint32_t>(c.frame);
+  out->overrun = static_cast<uint32_t>(c.overrun) + static_cast<uint32_t>(c.buf_overrun);
+  out->parity = static_cast<uint32_t>(c.parity);
+  out->brk = static_cast<uint32_t>(c.brk);
+  return true;
+}
+
+}  // namespace flash::posix_serial

@@ -1,0 +1,233 @@
+// The termios serial port. The read and write time-outs that the link needs
+// (80 ms between bytes, 80 ms per byte plus 80 ms in all) do not exist in
+// termios (VMIN/VTIME count in 0.1 s steps, at most 255 bytes, with no total
+// limit), so the device is non-blocking and every call waits in poll()
+// against deadlines taken from the program's clock.
+#include "link/SerialPortPosix.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "app/Clock.h"
+
+namespace flash {
+namespace {
+
+constexpr uint32_t kByteTimeoutMs = 80;      // interval between bytes, and per byte of a call
+constexpr uint32_t kCallTimeoutMs = 80;      // added once to every call's total
+constexpr uint32_t kDrainPollMaxMs = 20;     // longest nap while the output queue empties
+constexpr uint32_t kBitsPerByte = 10;        // 8N1: start, eight data bits, stop
+
+#ifndef __linux__
+}  // namespace
+namespace posix_serial {
+// The BSDs and macOS take the rate itself as speed_t.
+bool SetLineRate(int fd, int rate) {
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return false;
+  if (cfsetspeed(&t, static_cast<speed_t>(rate)) != 0) return false;
+  return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+bool ReadLineCounters(int, LineCounters*) { return false; }
+}  // namespace posix_serial
+namespace {
+#endif
+
+// Milliseconds left until deadline on the wrapping tick counter (negative: passed).
+int32_t Remaining(Clock& clock, uint32_t deadline) {
+  return static_cast<int32_t>(deadline - clock.TickMs());
+}
+
+// A device without modem lines (a pseudo-terminal, some adapters) refuses
+// the modem and counter calls with one of these; that is not a failure.
+bool NotSupported(int err) { return err == ENOTTY || err == EINVAL || err == ENOTSUP; }
+
+class PosixPort final : public Port {
+ public:
+  PosixPort(int fd, Clock& clock) : fd_(fd), clock_(clock) {}
+  ~PosixPort() override {
+    // Without this a pseudo-terminal stays locked against everyone after us.
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);  // also drops the flock
+  }
+  PosixPort(const PosixPort&) = delete;
+  PosixPort& operator=(const PosixPort&) = delete;
+
+  MessageId Configure(int baudRate) override {
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0) return msg::kPortInfo;
+    if (baudRate <= 0) return msg::kPortSetting;
+    cfmakeraw(&t);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB);
+#ifdef CRTSCTS
+    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS);
+#endif
+    t.c_cflag |= CS8 | CLOCAL | CREAD;
+    t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, B9600);  // replaced by the real rate below
+    cfsetospeed(&t, B9600);
+    if (tcsetattr(fd_, TCSANOW, &t) != 0) return msg::kPortSetting;
+    if (!posix_serial::SetLineRate(fd_, baudRate)) return msg::kPortSetting;
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    if (ioctl(fd_, TIOCMBIS, &lines) != 0 && !NotSupported(errno)) return msg::kPortSetting;
+    rate_ = baudRate;
+    haveCounters_ = posix_serial::ReadLineCounters(fd_, &counters_);
+    return 0;
+  }
+
+  MessageId SetBaudRate(int baudRate) override {
+    termios t{};
+    if (tcgetattr(fd_, &t) != 0) return msg::kPortInfo;
+    if (baudRate <= 0) return msg::kPortSetting;
+    // Whatever is still queued leaves at the old rate first.
+    WaitDrained(clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * QueuedBytes());
+    if (!posix_serial::SetLineRate(fd_, baudRate)) return msg::kPortSetting;
+    rate_ = baudRate;
+    return 0;
+  }
+
+  bool Write(const uint8_t* data, std::size_t count) override {
+    const uint32_t deadline =
+        clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * static_cast<uint32_t>(count);
+    std::size_t done = 0;
+    while (done < count) {
+      ssize_t n = ::write(fd_, data + done, count - done);
+      if (n > 0) {
+        done += static_cast<std::size_t>(n);
+        continue;
+      }
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO: hung up
+      int32_t left = Remaining(clock_, deadline);
+      if (left <= 0) return true;  // timed out without an error: counts as written
+      pollfd p{fd_, POLLOUT, 0};
+      int r = poll(&p, 1, left);
+      if (r < 0 && errno != EINTR) return false;
+      if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
+    }
+    // A synchronous write returns when its bytes have left, not when the
+    // driver has buffered them; later time-outs count from that moment.
+    WaitDrained(deadline);
+    return true;
+  }
+
+  bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override {
+    *received = 0;
+    const uint32_t total =
+        clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * static_cast<uint32_t>(count);
+    uint32_t lastByte = 0;
+    std::size_t got = 0;
+    while (got < count) {
+      ssize_t n = ::read(fd_, buffer + got, count - got);
+      if (n > 0) {
+        got += static_cast<std::size_t>(n);
+        *received = got;
+        lastByte = clock_.TickMs();
+        continue;
+      }
+      if (n == 0) return false;  // end of file: the other side is gone
+      if (errno == EINTR) continue;
+      if (errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO: hung up
+      int32_t left = Remaining(clock_, total);
+      if (got > 0) left = std::min(left, Remaining(clock_, lastByte + kByteTimeoutMs));
+      if (left <= 0) break;
+      pollfd p{fd_, POLLIN, 0};
+      int r = poll(&p, 1, left);
+      if (r < 0 && errno != EINTR) return false;
+      // Data that came before a hang-up is still read; the next read reports it.
+      if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return false;
+    }
+    return true;
+  }
+
+  void Purge(bool transmit, bool receive) override {
+    if (transmit && receive) tcflush(fd_, TCIOFLUSH);
+    else if (transmit) tcflush(fd_, TCOFLUSH);
+    else if (receive) tcflush(fd_, TCIFLUSH);
+  }
+
+  uint32_t TakeLineErrors() override {
+    if (!haveCounters_) return 0;
+    posix_serial::LineCounters now;
+    if (!posix_serial::ReadLineCounters(fd_, &now)) return 0;
+    uint32_t flags = 0;
+    if (now.frame != counters_.frame) flags |= kLineErrorFrame;
+    if (now.overrun != counters_.overrun) flags |= kLineErrorOverrun;
+    if (now.parity != counters_.parity) flags |= kLineErrorParity;
+    if (now.brk != counters_.brk) flags |= kLineErrorBreak;
+    counters_ = now;
+    return flags;
+  }
+
+ private:
+  uint32_t QueuedBytes() {
+    int queued = 0;
+    if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+    return static_cast<uint32_t>(queued);
+  }
+
+  // Waits until the driver's output queue is empty or the deadline passes.
+  // tcdrain() would do it without any limit.
+  void WaitDrained(uint32_t deadline) {
+    for (;;) {
+      const uint32_t queued = QueuedBytes();
+      const int32_t left = Remaining(clock_, deadline);
+      if (queued == 0 || left <= 0) return;
+      const uint32_t lineMs = queued * kBitsPerByte * 1000u / static_cast<uint32_t>(rate_);
+      const int nap = static_cast<int>(
+          std::min<uint32_t>({std::max<uint32_t>(lineMs, 1), kDrainPollMaxMs, static_cast<uint32_t>(left)}));
+      poll(nullptr, 0, nap);
+    }
+  }
+
+  int fd_;
+  Clock& clock_;
+  int rate_ = 9600;
+  bool haveCounters_ = false;
+  posix_serial::LineCounters counters_;
+};
+
+}  // namespace
+
+std::unique_ptr<Port> OpenPosixPort(const std::string& path, Clock& clock, std::string* reason) {
+  auto fail = [&](const char* what, int err) -> std::unique_ptr<Port> {
+    if (reason) *reason = std::string(what) + ": " + std::strerror(err);
+    return nullptr;
+  };
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail("open", errno);
+  if (!isatty(fd)) {
+    ::close(fd);
+    return fail("open", ENOTTY);
+  }
+  // TIOCEXCL keeps other openers out but not root; the flock holds against
+  // every program that locks as well, root included.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    int err = errno;
+    ::close(fd);
+    if (err == EWOULDBLOCK) {
+      if (reason) *reason = "in use by another program";
+      return nullptr;
+    }
+    return fail("lock", err);
+  }
+  if (ioctl(fd, TIOCEXCL) != 0 && !NotSupported(errno)) {
+    int err = errno;
+    ::close(fd);
+    return fail("exclusive use", err);
+  }
+  return std::make_unique<PosixPort>(fd, clock);
+}
+
+}  // namespace flash

@@ -1,0 +1,128 @@
+// The Win32 serial port: the communication time-outs of the driver give the
+// link's read and write limits directly, and WriteFile on a port opened
+// without overlapped I/O returns when the bytes have left.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "app/Clock.h"
+#include "app/Settings.h"
+#include "link/LinkTrace.h"
+#include "link/SystemPort.h"
+
+namespace flash {
+namespace {
+
+constexpr DWORD kTimeoutMs = 80;  // every one of the five communication time-outs
+
+std::string ErrorText(DWORD err) {
+  char buf[256] = {};
+  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, err,
+                           0, buf, sizeof buf, nullptr);
+  while (n > 0 && (buf[n - 1] == '\r' || buf[n - 1] == '\n' || buf[n - 1] == '.')) buf[--n] = 0;
+  return n ? std::string(buf) : "error " + std::to_string(err);
+}
+
+class Win32Port final : public Port {
+ public:
+  explicit Win32Port(HANDLE h) : handle_(h) {}
+  ~Win32Port() override { CloseHandle(handle_); }
+  Win32Port(const Win32Port&) = delete;
+  Win32Port& operator=(const Win32Port&) = delete;
+
+  MessageId Configure(int baudRate) override {
+    COMMTIMEOUTS t{};
+    if (!GetCommTimeouts(handle_, &t)) return msg::kPortInfo;
+    t.ReadIntervalTimeout = kTimeoutMs;
+    t.ReadTotalTimeoutMultiplier = kTimeoutMs;
+    t.ReadTotalTimeoutConstant = kTimeoutMs;
+    t.WriteTotalTimeoutMultiplier = kTimeoutMs;
+    t.WriteTotalTimeoutConstant = kTimeoutMs;
+    if (!SetCommTimeouts(handle_, &t)) return msg::kPortSetting;
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle_, &dcb)) return msg::kPortInfo;
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    dcb.fBinary = TRUE;
+    dcb.fParity = TRUE;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    if (baudRate <= 0 || !SetCommState(handle_, &dcb)) return msg::kPortSetting;
+    return 0;
+  }
+
+  MessageId SetBaudRate(int baudRate) override {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(handle_, &dcb)) return msg::kPortInfo;
+    dcb.BaudRate = static_cast<DWORD>(baudRate);
+    if (baudRate <= 0 || !SetCommState(handle_, &dcb)) return msg::kPortSetting;
+    return 0;
+  }
+
+  bool Write(const uint8_t* data, std::size_t count) override {
+    DWORD written = 0;
+    return WriteFile(handle_, data, static_cast<DWORD>(count), &written, nullptr) != 0;
+  }
+
+  bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override {
+    DWORD got = 0;
+    BOOL ok = ReadFile(handle_, buffer, static_cast<DWORD>(count), &got, nullptr);
+    *received = got;
+    return ok != 0;
+  }
+
+  void Purge(bool transmit, bool receive) override {
+    DWORD flags = (transmit ? PURGE_TXCLEAR : 0) | (receive ? PURGE_RXCLEAR : 0);
+    if (flags) PurgeComm(handle_, flags);
+  }
+
+  uint32_t TakeLineErrors() override {
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (!ClearCommError(handle_, &errors, &stat)) return 0;
+    // The CE_ flags are the link's own line-error flags.
+    return static_cast<uint32_t>(errors) &
+           (kLineErrorBreak | kLineErrorFrame | kLineErrorOverrun | kLineErrorParity);
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+class Win32PortFactory final : public PortFactory {
+ public:
+  explicit Win32PortFactory(std::string programDir) : programDir_(std::move(programDir)) {}
+  std::unique_ptr<Port> Open(int comNumber, std::string* reason) override {
+    const std::string path = ComDevicePath(programDir_, comNumber);
+    // No sharing: a second opener, this program or another, is refused.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      if (reason) *reason = path + ": " + ErrorText(GetLastError());
+      return nullptr;
+    }
+    return std::make_unique<Win32Port>(h);
+  }
+
+ private:
+  std::string programDir_;
+};
+
+}  // namespace
+
+std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
+                                                   TraceSink* extraTrace) {
+  return std::make_unique<TracingPortFactory>(std::make_unique<Win32PortFactory>(programDir),
+                                              programDir, clock, extraTrace);
+}
+
+}  // namespace flash

@@ -1,0 +1,46 @@
+// The serial devices of a POSIX system: COMn is the device that section
+// "Ports" of Customize.ini names, else /dev/ttyS<n-1>.
+#include <utility>
+
+#include "app/Settings.h"
+#include "link/LinkTrace.h"
+#include "link/SerialPortPosix.h"
+#include "link/SystemPort.h"
+
+namespace flash {
+namespace {
+
+class PosixPortFactory final : public PortFactory {
+ public:
+  PosixPortFactory(std::string programDir, Clock& clock)
+      : programDir_(std::move(programDir)), clock_(clock) {}
+
+  std::unique_ptr<Port> Open(int comNumber, std::string* reason) override {
+    const std::string path = ComDevicePath(programDir_, comNumber);
+    std::string why;
+    std::unique_ptr<Port> port = OpenPosixPort(path, clock_, &why);
+    if (!port && reason) {
+      *reason = path + ": " + why;
+      if (why.find("ermission") != std::string::npos)
+        *reason += " (serial devices usually need membership of the dialout group)";
+      else if (why.find("No such file") != std::string::npos)
+        *reason += " (section [Ports] of Customize.ini can map COM" + std::to_string(comNumber) +
+                   " to another device)";
+    }
+    return port;
+  }
+
+ private:
+  std::string programDir_;
+  Clock& clock_;
+};
+
+}  // namespace
+
+std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
+                                                   TraceSink* extraTrace) {
+  return std::make_unique<TracingPortFactory>(std::make_unique<PosixPortFactory>(programDir, clock),
+                                              programDir, clock, extraTrace);
+}
+
+}  // namespace flash

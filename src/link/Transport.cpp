@@ -1,0 +1,62 @@
+#include "link/Transport.h"
+
+#include <cstdio>
+
+#include "app/Report.h"
+#include "app/Session.h"
+#include "link/SerialLink.h"
+
+namespace flash {
+
+bool WriteByte(Session& s, uint8_t value) {
+  if (s.link.WriteBlock(&value, 1)) return true;
+  ReportResult(s, msg::kWriteError, KindTransferError, SoundError);
+  return false;
+}
+
+bool WriteUint32(Session& s, uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    if (!WriteByte(s, static_cast<uint8_t>(value >> (8 * i)))) return false;
+  return true;
+}
+
+bool TryReadByte(Session& s, uint8_t& value) {
+  value = 0;
+  // The count is not looked at: a byte that did not come leaves the 0.
+  if (s.link.ReadBlock(&value, 1)) return true;
+  value = 0;
+  ReportResult(s, msg::kPortReadError, KindError, SoundError);
+  return false;
+}
+
+uint8_t ReadByte(Session& s) {
+  uint8_t value = 0;
+  TryReadByte(s, value);
+  return value;
+}
+
+bool WaitAnswer(Session& s, int timeoutSeconds, uint8_t command) {
+  const uint32_t start = s.clock.TickMs();
+  const uint32_t limit = static_cast<uint32_t>(timeoutSeconds) * 1000u;
+  for (;;) {
+    uint8_t answer = 0;
+    if (!TryReadByte(s, answer)) return true;
+    const uint32_t now = s.clock.TickMs();
+    // After a wrap of the counter the elapsed time restarts from zero, so a
+    // wrap can lengthen the wait but never cut it short.
+    const uint32_t elapsed = now >= start ? now - start : now;
+    if (elapsed > limit) {
+      ReportResult(s, msg::kTimeout, KindWarning, SoundError);
+      return true;
+    }
+    if (answer == 0) continue;
+    if (answer == ((command & 0xF0) | 0x01)) return false;
+    char detail[16];
+    std::snprintf(detail, sizeof detail, "MCU : %02XH", answer);
+    s.state.errorDetail = detail;
+    ReportResult(s, msg::kDownloadError, KindWarning, SoundError);
+    return true;
+  }
+}
+
+}  // namespace flash

@@ -1,0 +1,143 @@
+// Erase and Blank Check: the two commands that work on the whole flash.
+#include <cstdio>
+
+#include "app/Messages.h"
+#include "app/ProgressDialog.h"
+#include "app/Report.h"
+#include "app/Session.h"
+#include "diag/DiagFiles.h"
+#include "link/BootDownload.h"
+#include "link/Commands.h"
+#include "link/SerialLink.h"
+#include "ops/CommandFrame.h"
+#include "ops/Commands.h"
+#include "ops/Engines.h"
+
+namespace flash {
+namespace {
+
+constexpr int kBlankPollSeconds = 10;  // the control program checks a region within 10 s
+constexpr int kBlankBarRange = 3;      // the bar runs to 3 whatever the number of regions
+
+std::string McuText(const char* what, unsigned value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%s MCU : %02XH", what, value & 0xFF);
+  return buf;
+}
+
+std::string WordText(const uint8_t* b) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "0x%02X%02X%02X%02X", b[0], b[1], b[2], b[3]);
+  return buf;
+}
+
+bool ShowDialogs(Session& s) { return s.state.showDialogs && s.state.progressDialog; }
+
+void RunWholeFlashCommand(Session& s, const char* caption, bool erase) {
+  s.state.startTime = s.clock.Now();
+  if (!NewProgressDialog(s, -1, caption)) return;
+  if (!OpenWorkingPort(s)) return;
+  if (erase) EraseFlash(s, false);
+  else BlankCheckFlash(s, false);
+  EndCommand(s);
+}
+
+}  // namespace
+
+void OnErase(Session& s) { RunWholeFlashCommand(s, "Erase", true); }
+void OnBlankCheck(Session& s) { RunWholeFlashCommand(s, "Blank Check", false); }
+
+uint8_t EraseFlash(Session& s, bool fullOperation) {
+  SessionState& st = s.state;
+  st.operationTitle = OperationTitle(msg::kTitleErasing, fullOperation);
+  if (ShowDialogs(s)) {
+    st.progressDialog->SetLayout(8, false, std::nullopt);
+    st.progressDialog->ShowStatus(st.operationTitle);
+  }
+  const bool noReset = !s.args.ResetPrompt();
+
+  if (uint8_t r = ReadCrData(s); r != 0) {
+    st.errorDetail = McuText("CR READ ERROR", r);
+    ReportResult(s, msg::kCommunication, KindError, SoundError);
+    return 1;
+  }
+
+  uint8_t a = EraseCommand(s);
+  if (a == 0x03 || a == 0x33) {
+    ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+    return 1;
+  }
+  if (a != kAnswerDone) {
+    st.errorDetail = McuText("ERASE ERROR", a);
+    ReportResult(s, a == 0x34 ? msg::kEraseError : msg::kCommunication, KindError, SoundError);
+    return 1;
+  }
+
+  // An erased first CR word means the control program went with the flash:
+  // load it again before the CR word can be written back.
+  const bool crErased = st.statusGroup1 == std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF};
+  if (crErased && !noReset) {
+    s.link.ClosePort();
+    if (!DownloadControlProgram(s)) {
+      s.ui.FocusTargetList();
+      s.ui.StateToControls(st);
+      s.ui.RepaintNow();
+      s.link.ClosePort();
+      return 1;
+    }
+  }
+
+  if (uint8_t r = SetCrData(s); r != 0) {
+    st.errorDetail = McuText("CR SET ERROR", r);
+    ReportResult(s, msg::kCommunication, KindError, SoundError);
+    return 1;
+  }
+  if (!fullOperation) {
+    WriteTimingTrace(s, TimingErase);
+    ReportResult(s, msg::kErased, KindInformation, SoundEnd);
+  }
+  return 0;
+}
+
+uint8_t BlankCheckFlash(Session& s, bool fullOperation) {
+  SessionState& st = s.state;
+  st.operationTitle = OperationTitle(msg::kTitleBlankChecking, fullOperation);
+  if (ShowDialogs(s)) {
+    st.progressDialog->ShowStatus(st.operationTitle);
+    st.progressDialog->SetLayout(8, false, std::nullopt);
+    st.progressDialog->SetBar(0, kBlankBarRange, 1, 0);
+  }
+  for (int i = 0; i < st.regionCount; ++i) {
+    if (!SendBlankCheckFrame(s, st.regionStarts[i], st.regionEnds[i])) return 1;
+    PollOutcome poll = PollAnswer(s, kBlankPollSeconds);
+    if (poll.timedOut) {
+      ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+      return 4;
+    }
+    if (poll.answer == kAnswerDone) {
+      if (ShowDialogs(s)) st.progressDialog->SetPosition(kBlankBarRange);
+      continue;
+    }
+    if (poll.answer == kAnswerNotBlank) {
+      uint8_t address[4] = {};
+      uint8_t value[4] = {};
+      uint8_t closing[1] = {};
+      s.link.ReadBlock(address, 4);
+      s.link.ReadBlock(value, 4);
+      s.link.ReadBlock(closing, 1);
+      st.errorAddressText = WordText(address);
+      st.flashValueText = WordText(value);
+      ReportResult(s, msg::kNotBlank, fullOperation ? KindWarning : KindInformation, SoundError);
+      return 1;
+    }
+    ReportResult(s, msg::kCommunication, KindError, SoundError);
+    return 1;
+  }
+  if (!fullOperation) {
+    WriteTimingTrace(s, TimingBlank);
+    ReportResult(s, msg::kBlank, KindInformation, SoundEnd);
+  }
+  return 0;
+}
+
+}  // namespace flash

@@ -1,0 +1,93 @@
+// Download and Full Operation: the two commands that start from the boot ROM.
+#include "app/CommandButtons.h"
+#include "app/Messages.h"
+#include "app/ProgressDialog.h"
+#include "app/Report.h"
+#include "app/Session.h"
+#include "image/HexLoader.h"
+#include "link/BootDownload.h"
+#include "link/Commands.h"
+#include "link/SerialLink.h"
+#include "ops/CommandFrame.h"
+#include "ops/Commands.h"
+#include "ops/Engines.h"
+
+namespace flash {
+namespace {
+
+constexpr int kProbePollSeconds = 10;  // as the blank check: 10 s per region
+constexpr int kProbeReportBytes = 8;   // address and flash value after a '4'
+
+void RunFullOperation(Session& s) {
+  SessionState& st = s.state;
+  if (!LoadHexFile(s, true, 0xFF)) return;
+  if (RunDownload(s, true)) return;
+  switch (ProbeBlank(s)) {
+    case 0:
+      if (ReadCrData(s) != 0) return;
+      // A blank flash whose first CR word reads FF FF is erased all the same.
+      if (st.statusGroup1[0] == 0xFF && st.statusGroup1[1] == 0xFF) {
+        if (EraseFlash(s, true) != 0) return;
+        if (BlankCheckFlash(s, true) != 0) return;
+      }
+      if (ReadCrData(s) != 0) return;
+      break;
+    case 1:
+      if (EraseFlash(s, true) != 0) return;
+      if (BlankCheckFlash(s, true) != 0) return;
+      break;
+    default:
+      return;
+  }
+  ProgramFlash(s, true);
+}
+
+}  // namespace
+
+void OnDownload(Session& s) {
+  s.state.startTime = s.clock.Now();
+  s.link.ClosePort();
+  ResetCommandButtons(s);
+  if (!NewProgressDialog(s, 8, "Download")) return;
+  RunDownload(s, false);
+  EndCommand(s);
+}
+
+void OnFullOperation(Session& s) {
+  SessionState& st = s.state;
+  st.startTime = s.clock.Now();
+  if (!HexFileReady(s)) return;
+  s.link.ClosePort();
+  ResetCommandButtons(s);
+  DropProgressDialog(s);
+  if (st.showDialogs) {
+    if (!NewProgressDialog(s, -1, "Full Operation")) return;
+    st.progressDialog->SetLayout(13, true, std::string("Full Operation"));
+  }
+  RunFullOperation(s);
+  EndCommand(s);
+}
+
+uint32_t ProbeBlank(Session& s) {
+  const SessionState& st = s.state;
+  for (int i = 0; i < st.regionCount; ++i) {
+    if (!SendBlankCheckFrame(s, st.regionStarts[i], st.regionEnds[i])) return 2;
+    PollOutcome poll = PollAnswer(s, kProbePollSeconds);
+    if (poll.timedOut) {
+      ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+      return 2;
+    }
+    if (poll.answer == kAnswerDone) continue;
+    if (poll.answer == kAnswerNotBlank) {
+      uint8_t b = 0;
+      for (int n = 0; n < kProbeReportBytes; ++n)
+        if (!s.link.ReadBlock(&b, 1)) break;
+      s.link.ReadBlock(&b, 1);
+      return 1;
+    }
+    return 2;
+  }
+  return 0;
+}
+
+}  // namespace flash

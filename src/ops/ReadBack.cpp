@@ -1,0 +1,66 @@
+#include "ops/ReadBack.h"
+
+#include "app/Messages.h"
+#include "app/ProgressDialog.h"
+#include "app/Report.h"
+#include "app/Session.h"
+#include "diag/DiagFiles.h"
+#include "link/SerialLink.h"
+#include "ops/CommandFrame.h"
+
+namespace flash {
+namespace {
+constexpr int kClosingAnswerSeconds = 5;  // the control program ends a block within 5 s
+}
+
+ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
+                             const ReadBackMessages& messages) {
+  for (;;) {
+    if (ProgressDialog* d = s.state.progressDialog.get()) {
+      d->SetPosition(k);
+      if (d->CheckCancel()) return ReadBackResult::Cancelled;
+    }
+    uint8_t r = BlockCommand(s, a, true);
+    if (r == 0xFF) {
+      ReportResult(s, messages.commandNotWritten, KindTransferError, SoundError);
+      return ReadBackResult::Failed;
+    }
+    if (r == 0x03) {
+      ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+      return ReadBackResult::Failed;
+    }
+    if (r == 0x00) return ReadBackResult::Cancelled;
+    if (r != kAnswerDone) {
+      ReportResult(s, msg::kReadError, KindTransferError, SoundError);
+      return ReadBackResult::Failed;
+    }
+    for (std::size_t i = 0; i < kBlockWithCrc; ++i) block[i] = 0;
+    if (!s.link.ReadBlock(block, kBlockWithCrc)) {
+      ReportResult(s, messages.readCallFailed, messages.readCallFailedKind, SoundError);
+      return ReadBackResult::Failed;
+    }
+    if (s.link.TakeLineErrors() != 0) {
+      // Damaged on the wire: ask for the same block again, without a word.
+      s.link.PurgeReceive();
+      continue;
+    }
+    PollOutcome poll = PollAnswer(s, kClosingAnswerSeconds, true);
+    if (poll.cancelled) return ReadBackResult::Cancelled;
+    if (poll.timedOut) {
+      ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+      return ReadBackResult::Failed;
+    }
+    if (poll.answer != kAnswerDone) {
+      ReportResult(s, msg::kReadError, KindTransferError, SoundError);
+      return ReadBackResult::Failed;
+    }
+    block[kBlockSize] = static_cast<uint8_t>(block[kBlockSize] + CrcTestHit(s));
+    if (BlockCrc(block, kBlockWithCrc) == 0) {
+      s.state.payloadBytes += kBlockSize;
+      return ReadBackResult::Ok;
+    }
+    if (!AskCrcRetry(s, a)) return ReadBackResult::Cancelled;
+  }
+}
+
+}  // namespace flash

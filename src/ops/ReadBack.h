@@ -1,0 +1,29 @@
+#pragma once
+// The read data phase shared by Read & Compare and Copy: one 512-byte block
+// with its CRC, read again after line errors and, at the user's word, after
+// a CRC failure.
+#include <cstdint>
+
+#include "app/Messages.h"
+#include "link/Commands.h"
+
+namespace flash {
+
+struct Session;
+
+enum class ReadBackResult { Ok, Cancelled, Failed };
+
+// What the two commands report when the read command could not be written
+// and when the 514-byte read call fails; they differ.
+struct ReadBackMessages {
+  MessageId commandNotWritten;
+  MessageId readCallFailed;
+  ResultKind readCallFailedKind;
+};
+
+// Shows position k, then reads the block at address into block (514
+// bytes). Failed: reported already.
+ReadBackResult ReadBackBlock(Session& s, uint32_t address, int k, uint8_t* block,
+                             const ReadBackMessages& messages);
+
+}  // namespace flash
