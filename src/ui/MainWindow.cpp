@@ -223,7 +223,22 @@ void MainWindow::StateToControls(const SessionState& state) {
   ShowCopyCaption();
 }
 
-void MainWindow::FocusTargetList() { targetList_->setFocus(Qt::OtherFocusReason); }
+void MainWindow::FocusTargetList() {
+  if (!isEnabled()) {
+    focusTargetWhenEnabled_ = true;  // a progress window is up; the focus follows it
+    return;
+  }
+  targetList_->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::EnabledChange && isEnabled() && focusTargetWhenEnabled_) {
+    focusTargetWhenEnabled_ = false;
+    activateWindow();
+    targetList_->setFocus(Qt::OtherFocusReason);
+  }
+  QDialog::changeEvent(event);
+}
 
 void MainWindow::SetHexFileTooltip(const std::string& path) {
   hexFile_->setToolTip(QString::fromStdString(path));

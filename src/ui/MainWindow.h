@@ -72,6 +72,7 @@ class MainWindow final : public QDialog {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -92,6 +93,8 @@ class MainWindow final : public QDialog {
   WindowActions actions_;
   DialogUnits du_;
   bool busy_ = false;
+  // The focus asked for while the window was disabled, given when it is enabled.
+  bool focusTargetWhenEnabled_ = false;
 
   QComboBox* targetList_ = nullptr;
   QComboBox* crystalList_ = nullptr;

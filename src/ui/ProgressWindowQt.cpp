@@ -84,7 +84,10 @@ QtProgressWindow::QtProgressWindow(QWidget* owner, std::function<void()> onButto
 }
 
 QtProgressWindow::~QtProgressWindow() {
-  if (ownerDisabled_ && owner_) owner_->setEnabled(true);
+  if (ownerDisabled_ && owner_) {
+    owner_->setEnabled(true);
+    owner_->activateWindow();
+  }
 }
 
 void QtProgressWindow::Press() {

@@ -29,7 +29,11 @@ void Answerer::Tick() {
     }
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       boxTexts.push_back(box->text());
-      box->accept();
+      // The box's first button, its default answer.
+      if (QAbstractButton* first = box->buttons().isEmpty() ? nullptr : box->defaultButton())
+        first->click();
+      else
+        box->accept();
     } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
       dialog->reject();
     }
