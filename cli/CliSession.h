@@ -7,6 +7,7 @@
 #include "app/HeadlessFrontEnd.h"
 #include "app/Session.h"
 #include "cli/Cli.h"
+#include "link/LinkTrace.h"
 #include "link/SerialLink.h"
 
 namespace flash::cli {
@@ -24,6 +25,7 @@ class CliSession {
   CliSession();
   HeadlessFrontEnd ui_;
   SystemClock clock_;
+  StreamTraceSink trace_{stderr};  // --trace: every byte on the link
   std::unique_ptr<PortFactory> ports_;
   std::unique_ptr<SerialLink> link_;
   std::unique_ptr<Session> session_;

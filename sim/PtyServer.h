@@ -7,6 +7,7 @@
 // it the master reads EIO until the next open), and the master can read the
 // rate the host sets on the line.
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -37,6 +38,7 @@ class PtyServer {
   bool MakeLink(const std::string& path, std::string* error);
 
   // The cable comes off: the pty is hung up, the host's next write fails.
+  // Returns once it has happened.
   void PullCable();
   // Pulls the cable once the board has received this many bytes in all.
   void PullCableAfter(long bytes) { pullAfter_ = bytes; }
@@ -52,6 +54,8 @@ class PtyServer {
  private:
   void Serve();
   void HangUp();
+  // Closes both ends; the caller holds the mutex.
+  void CloseLine();
   int64_t NowUs() const;
 
   Board board_;
@@ -59,6 +63,8 @@ class PtyServer {
   std::thread thread_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> pulled_{false};
+  std::atomic<bool> pullRequested_{false};
+  std::condition_variable pulledChanged_;
   std::atomic<long> pullAfter_{-1};
   int master_ = -1;
   int heldSlave_ = -1;

@@ -70,6 +70,7 @@ bool PtyServer::Start(std::string* error) {
   startNs_ = duration_cast<nanoseconds>(steady_clock::now().time_since_epoch()).count();
   stop_ = false;
   pulled_ = false;
+  pullRequested_ = false;
   thread_ = std::thread([this] { Serve(); });
   return true;
 }
@@ -100,17 +101,30 @@ bool PtyServer::MakeLink(const std::string& path, std::string* error) {
   return true;
 }
 
-void PtyServer::HangUp() {
-  std::lock_guard<std::mutex> lock(mutex_);
+void PtyServer::CloseLine() {
   CloseFd(master_);
   CloseFd(heldSlave_);
 }
 
+void PtyServer::HangUp() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  CloseLine();
+}
+
 void PtyServer::PullCable() {
-  pulled_ = true;
-  HangUp();
+  if (!thread_.joinable()) {
+    HangUp();
+    pulled_ = true;
+    return;
+  }
+  // The serving thread closes the line itself: a descriptor closed while
+  // another thread polls it is only released (and the pty only hung up) when
+  // that poll returns.
+  std::unique_lock<std::mutex> lock(mutex_);
+  pullRequested_ = true;
   char c = 1;
-  if (wake_[1] >= 0) [[maybe_unused]] auto n = ::write(wake_[1], &c, 1);
+  [[maybe_unused]] auto n = ::write(wake_[1], &c, 1);
+  pulledChanged_.wait(lock, [this] { return pulled_.load(); });
 }
 
 void PtyServer::Serve() {
@@ -135,16 +149,26 @@ void PtyServer::Serve() {
       }
     }
     std::unique_lock<std::mutex> lock(mutex_);
+    if (pullRequested_ && !pulled_) {
+      CloseLine();
+      pulled_ = true;
+      pulledChanged_.notify_all();
+    }
     if (master_ < 0) continue;  // the cable is off: nothing to serve
     if (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) {
       ssize_t got = ::read(master_, buffer.data(), buffer.size());
       if (got > 0) {
-        board_.Receive(buffer.data(), static_cast<std::size_t>(got), ReadLineRate(master_), NowUs());
-        long limit = pullAfter_;
+        // With a pull pending, the cable comes off right after its last byte.
+        const long limit = pullAfter_;
+        std::size_t take = static_cast<std::size_t>(got);
+        if (limit >= 0)
+          take = std::min<std::size_t>(take, static_cast<std::size_t>(
+                                                 std::max<long>(0, limit - board_.Stats().bytesReceived)));
+        board_.Receive(buffer.data(), take, ReadLineRate(master_), NowUs());
         if (limit >= 0 && board_.Stats().bytesReceived >= limit) {
+          CloseLine();
           pulled_ = true;
-          CloseFd(master_);
-          CloseFd(heldSlave_);
+          pulledChanged_.notify_all();
           continue;
         }
       } else if (got < 0 && errno != EAGAIN && errno != EINTR) {
@@ -162,6 +186,12 @@ void PtyServer::Serve() {
       if (w <= 0) break;
       done += static_cast<std::size_t>(w);
     }
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (pullRequested_ && !pulled_) {  // stopped before it got to the request
+    CloseLine();
+    pulled_ = true;
+    pulledChanged_.notify_all();
   }
 }
 

@@ -53,13 +53,17 @@ RegionView RegionsOf(const SessionState& st) {
 PlaceResult ImagePlacer::Place(uint32_t address, const uint8_t* data, std::size_t count) {
   // An empty Intel HEX data record stores nothing, so there is nothing to
   // refuse: the range tests are not run (at address 0 they would wrap).
-  if (count == 0) return PlaceResult::Ok;
+  if (count == 0) {
+    if (observer_) observer_->Accepted(address, 0);
+    return PlaceResult::Ok;
+  }
   if (count - 1 > 0xFFFFFFFFu - address) return PlaceResult::AddressError;  // wraps
   const uint32_t last = static_cast<uint32_t>(address + (count - 1));
   if (RegionTestsRefuse(regions_, address, last)) return PlaceResult::AddressError;
   // The area of the first address must hold the whole record.
   uint8_t* dest = image_.Locate(address);
   if (!dest || image_.RoomAt(address) < count) return PlaceResult::AddressError;
+  if (observer_) observer_->Accepted(address, count);
 
   auto store = [&](std::size_t from, std::size_t to) {
     if (from >= to) return;

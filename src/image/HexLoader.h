@@ -20,11 +20,13 @@ struct SessionState;
 // unattended runs).
 bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill);
 
-// Told of every run of bytes a load actually stores (the two never-written
-// base-area indices split a run); for tools that describe a file.
+// Told of every data record a load accepts and of every run of bytes it
+// actually stores (the two never-written base-area indices split a run); for
+// tools that describe a file.
 class StoreObserver {
  public:
   virtual ~StoreObserver() = default;
+  virtual void Accepted(uint32_t /*address*/, std::size_t /*count*/) {}
   virtual void Stored(uint32_t address, std::size_t count) = 0;
 };
 

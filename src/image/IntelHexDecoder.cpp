@@ -17,13 +17,12 @@ constexpr uint8_t kTypeStartLinear = 0x05;
 
 IntelLineResult DecodeIntelHexLine(std::string_view line, uint8_t* bytes, IntelHexFields* fields) {
   if (line.empty() || line[0] != ':') return IntelLineResult::NotRecord;
-  long decoded = hexdigits::DecodePairs(line.data() + 1, line.size() - 1, bytes, kIntelHexMaxBytes);
+  unsigned sum = 0;
+  long decoded = hexdigits::DecodePairs(line.data() + 1, line.size() - 1, bytes, kIntelHexMaxBytes, &sum);
   if (decoded < 1) return IntelLineResult::Malformed;
   const std::size_t count = bytes[0];
   if (static_cast<std::size_t>(decoded) != count + 5) return IntelLineResult::Malformed;
-  unsigned sum = 0;
-  for (std::size_t i = 0; i < count + 5; ++i) sum += bytes[i];
-  if ((sum & 0xFF) != 0) return IntelLineResult::Malformed;
+  if ((sum & 0xFF) != 0) return IntelLineResult::Malformed;  // all count + 5 bytes
   const uint8_t type = bytes[3];
   static constexpr int kRequiredCount[] = {-1, 0, 2, 4, 2, 4};
   if (type >= 1 && type <= 5 && static_cast<int>(count) != kRequiredCount[type])

@@ -28,15 +28,14 @@ std::size_t DecodeSRecordLine(std::string_view line, uint8_t* bytes, SRecordFiel
     case '3': width = 4; break;
     default: return 0;
   }
-  long decoded = hexdigits::DecodePairs(line.data() + 2, line.size() - 2, bytes, kSRecordMaxBytes);
+  unsigned sum = 0;
+  long decoded = hexdigits::DecodePairs(line.data() + 2, line.size() - 2, bytes, kSRecordMaxBytes, &sum);
   if (decoded < 1) return 0;
   std::size_t count = bytes[0];
   // The count covers address, data and checksum: every pair after itself.
   if (count != static_cast<std::size_t>(decoded) - 1) return 0;
   if (count < width + 2) return 0;  // no data byte
-  unsigned sum = 0;
-  for (std::size_t i = 0; i <= count; ++i) sum += bytes[i];
-  if ((sum & 0xFF) != 0xFF) return 0;
+  if ((sum & 0xFF) != 0xFF) return 0;  // the sum of bytes 0..count, which is all of them
   uint32_t address = 0;
   for (std::size_t i = 1; i <= width; ++i) address = (address << 8) | bytes[i];
   fields->address = address;
