@@ -1,0 +1,440 @@
+#include "ui/CustomizeSheet.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFocusEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QDir>
+#include <cstdint>
+#include <optional>
+
+#include "app/Messages.h"
+#include "app/Profile.h"
+#include "ui/ControlIds.h"
+#include "ui/DialogUnits.h"
+#include "ui/SerialDevices.h"
+#include "ui/SoundPlayer.h"
+
+namespace flash::ui {
+namespace {
+
+constexpr const char* kNone = "<none>";
+constexpr int kEventError = 0;
+constexpr int kEventEnd = 1;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// The integer exchange of a dialog field: blanks, an optional sign and decimal
+// digits, nothing else.
+std::optional<long long> ParseInteger(const QString& text) {
+  const QString t = text.trimmed();
+  if (t.isEmpty()) return std::nullopt;
+  bool ok = false;
+  const long long v = t.toLongLong(&ok, 10);
+  if (!ok || v < INT32_MIN || v > INT32_MAX) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+bool IsWaveFileName(const std::string& name) {
+  if (name == kNone) return true;
+  if (name.size() < 5) return false;
+  const std::string ext = name.substr(name.size() - 4);
+  if (!profile::EqualsNoCase(ext, ".wav")) return false;
+  // A name must stand before the extension: ".wav" alone as the last part is none.
+  const char before = name[name.size() - 5];
+  return before != '\\' && before != '/';
+}
+
+std::string StoredWavePath(const std::string& path) {
+  if (path.empty() || path == kNone) return kNone;
+  QFileInfo info(Q(path));
+  return info.isFile() ? path : std::string(kNone);
+}
+
+// ---------------------------------------------------------------- COM PORT
+
+CCustomPropCom::CCustomPropCom(const std::string& programDir, const UserSettings& settings,
+                               QWidget* parent)
+    : CustomPage(parent), path_(programDir + kCustomizeFile), programDir_(programDir) {
+  setWindowTitle(QStringLiteral("COM PORT"));
+  DialogUnits du(DialogFont());
+  auto* group = new QGroupBox(QStringLiteral("COM PORT SELECT"), this);
+  group->setGeometry(du.Rect(7, 7, 117, 40));
+  auto* label = new QLabel(QStringLiteral("COM (1-255)"), this);
+  label->setGeometry(du.Rect(15, 24, 50, 9));
+  number_ = new QLineEdit(QString::number(static_cast<int>(settings.comPortIndex) + 1), this);
+  SetControlId(number_, id::kComNumber);
+  number_->setGeometry(du.Rect(68, 22, 44, 14));
+  number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->setBuddy(number_);
+  connect(number_, &QLineEdit::textEdited, this, [this] {
+    ShowMappedDevice();
+    emit Changed();
+  });
+
+  if (PortsAreMapped()) {
+    auto* deviceLabel = new QLabel(QStringLiteral("&Device of this COM port"), this);
+    deviceLabel->setGeometry(du.Rect(7, 55, 166, 9));
+    device_ = new QComboBox(this);
+    SetControlId(device_, id::kComDevice);
+    device_->setEditable(true);
+    device_->setInsertPolicy(QComboBox::NoInsert);
+    device_->setGeometry(du.Rect(7, 65, 166, 14));
+    for (const std::string& d : SerialDeviceCandidates()) device_->addItem(Q(d));
+    deviceLabel->setBuddy(device_);
+    ShowMappedDevice();
+    connect(device_, &QComboBox::editTextChanged, this, [this] { emit Changed(); });
+  }
+}
+
+void CCustomPropCom::ShowMappedDevice() {
+  if (!device_) return;
+  auto n = ParseInteger(number_->text());
+  if (!n || *n < 1 || *n > 255) return;
+  QSignalBlocker block(device_);
+  device_->setEditText(Q(ComDevicePath(programDir_, static_cast<int>(*n))));
+}
+
+bool CCustomPropCom::Apply() {
+  auto n = ParseInteger(number_->text());
+  if (!n) {
+    QMessageBox::warning(this, window()->windowTitle(), QStringLiteral("Please enter an integer."));
+    number_->setFocus();
+    number_->selectAll();
+    return false;
+  }
+  // A number outside 1..255 is stored as an empty value, which reads as COM1.
+  const bool inRange = *n >= 1 && *n <= 255;
+  profile::WriteString(path_, "Com", "Com", inRange ? std::to_string(*n - 1) : std::string());
+  if (device_ && inRange) {
+    const int com = static_cast<int>(*n);
+    const std::string chosen = device_->currentText().trimmed().toStdString();
+    if (chosen != ComDevicePath(programDir_, com))
+      profile::WriteString(path_, "Ports", "COM" + std::to_string(com), chosen);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- Sound
+
+CCustomPropSound::CCustomPropSound(const std::string& programDir, const UserSettings& settings,
+                                   SoundPlayer& sounds, QWidget* parent)
+    : CustomPage(parent), path_(programDir + kCustomizeFile), sounds_(sounds) {
+  setWindowTitle(QStringLiteral("Sound"));
+  soundEnabled = settings.soundEnabled;
+  errorFile = settings.errorFile;
+  errorType = settings.errorType;
+  errorEnable = settings.errorEnable;
+  endFile = settings.endFile;
+  endType = settings.endType;
+  endEnable = settings.endEnable;
+
+  DialogUnits du(DialogFont());
+  enable_ = new QCheckBox(QStringLiteral("&Enable sound"), this);
+  SetControlId(enable_, id::kEnableSound);
+  enable_->setGeometry(du.Rect(7, 7, 100, 10));
+
+  eventLabel_ = new QLabel(QStringLiteral("Event"), this);
+  SetControlId(eventLabel_, id::kEventLabel);
+  eventLabel_->setGeometry(du.Rect(7, 25, 30, 9));
+  event_ = new QComboBox(this);
+  SetControlId(event_, id::kEventList);
+  event_->addItems({QStringLiteral("ERROR"), QStringLiteral("END")});
+  event_->setGeometry(du.Rect(40, 22, 70, 14));
+
+  typeGroup_ = new QGroupBox(QStringLiteral("Sound type"), this);
+  SetControlId(typeGroup_, id::kSoundTypeGroup);
+  typeGroup_->setGeometry(du.Rect(7, 42, 166, 30));
+  wave_ = new QRadioButton(QStringLiteral("&Wave"), this);
+  SetControlId(wave_, id::kWave);
+  wave_->setGeometry(du.Rect(17, 55, 60, 10));
+  beep_ = new QRadioButton(QStringLiteral("&Beep"), this);
+  SetControlId(beep_, id::kBeep);
+  beep_->setGeometry(du.Rect(90, 55, 60, 10));
+
+  fileLabel_ = new QLabel(QStringLiteral(" Wave &File"), this);
+  SetControlId(fileLabel_, id::kWaveFileLabel);
+  fileLabel_->setGeometry(du.Rect(7, 80, 60, 9));
+  file_ = new QComboBox(this);
+  SetControlId(file_, id::kWaveFile);
+  file_->setEditable(true);
+  file_->setInsertPolicy(QComboBox::NoInsert);
+  file_->addItem(QString::fromLatin1(kNone));
+  file_->setGeometry(du.Rect(7, 90, 166, 14));
+  fileLabel_->setBuddy(file_);
+  file_->installEventFilter(this);
+
+  open_ = new QPushButton(QStringLiteral("&Open"), this);
+  SetControlId(open_, id::kWaveOpen);
+  open_->setGeometry(du.Rect(7, 112, 50, 14));
+  play_ = new QPushButton(QStringLiteral("&Play"), this);
+  SetControlId(play_, id::kWavePlay);
+  play_->setGeometry(du.Rect(65, 112, 50, 14));
+  stop_ = new QPushButton(QStringLiteral("&Stop"), this);
+  SetControlId(stop_, id::kWaveStop);
+  stop_->setGeometry(du.Rect(123, 112, 50, 14));
+
+  // Opening the page shows the ERROR event.
+  event_->setCurrentIndex(kEventError);
+  shownType = errorType;
+  shownFile = errorFile;
+  ApplyEnablingRule();
+  ShowValues();
+
+  connect(enable_, &QCheckBox::clicked, this, [this] { OnEnableSound(); });
+  connect(event_, &QComboBox::activated, this, [this] { OnEventChanged(); });
+  connect(wave_, &QRadioButton::clicked, this, [this] { OnTypeClicked(); });
+  connect(beep_, &QRadioButton::clicked, this, [this] { OnTypeClicked(); });
+  connect(open_, &QPushButton::clicked, this, [this] { OnOpen(); });
+  connect(play_, &QPushButton::clicked, this, [this] { OnPlay(); });
+  connect(stop_, &QPushButton::clicked, this, [this] { OnStop(); });
+  connect(file_, &QComboBox::activated, this, [this] { OnWaveFileSelected(); });
+}
+
+int CCustomPropSound::SelectedEvent() const {
+  return event_->currentIndex() == kEventEnd ? kEventEnd : kEventError;
+}
+
+void CCustomPropSound::TakeControlValues() {
+  soundEnabled = enable_->isChecked() ? 1 : 0;
+  shownType = beep_->isChecked() ? 1 : 0;
+  shownFile = file_->currentText().toStdString();
+}
+
+void CCustomPropSound::ShowValues() {
+  enable_->setChecked(soundEnabled != 0);
+  // Any type but 0 is a beep.
+  wave_->setChecked(shownType == 0);
+  beep_->setChecked(shownType != 0);
+  file_->setEditText(Q(shownFile));
+}
+
+void CCustomPropSound::ApplyEnablingRule() {
+  const bool on = soundEnabled != 0;
+  const bool waveOn = on && shownType == 0;
+  for (QWidget* w : std::initializer_list<QWidget*>{eventLabel_, event_, typeGroup_, wave_, beep_})
+    w->setEnabled(on);
+  for (QWidget* w : std::initializer_list<QWidget*>{fileLabel_, file_, open_, play_, stop_})
+    w->setEnabled(waveOn);
+}
+
+void CCustomPropSound::OnEnableSound() {
+  TakeControlValues();
+  ApplyEnablingRule();
+  emit Changed();
+}
+
+void CCustomPropSound::OnEventChanged() {
+  TakeControlValues();
+  if (SelectedEvent() == kEventError) {
+    shownFile = errorFile;
+    shownType = errorType;
+  } else {
+    shownFile = endFile;
+    shownType = endType;
+  }
+  ApplyEnablingRule();
+  ShowValues();
+}
+
+void CCustomPropSound::OnTypeClicked() {
+  TakeControlValues();
+  ApplyEnablingRule();
+  const int enable = (shownType == 0 && shownFile == kNone) ? 0 : 1;
+  if (SelectedEvent() == kEventError) {
+    errorType = shownType;
+    errorEnable = enable;
+  } else {
+    endType = shownType;
+    endEnable = enable;
+  }
+  emit Changed();
+}
+
+void CCustomPropSound::OnOpen() {
+  QFileDialog dialog(this, QString(), QString(), QStringLiteral("Sound (*.wav)"));
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QStringLiteral("wav"));
+  dialog.selectFile(QStringLiteral("*.wav"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  UseChosenFile(QDir::toNativeSeparators(dialog.selectedFiles().front()).toStdString());
+}
+
+void CCustomPropSound::UseChosenFile(const std::string& path) {
+  shownFile = path;
+  if (SelectedEvent() == kEventError) {
+    errorFile = path;
+    errorEnable = 1;
+  } else {
+    endFile = path;
+    endEnable = 1;
+  }
+  ShowValues();
+  emit Changed();
+}
+
+void CCustomPropSound::OnWaveFileFocusIn() { editEvent = SelectedEvent(); }
+
+void CCustomPropSound::OnWaveFileFocusOut() {
+  const std::string old = shownFile;
+  TakeControlValues();
+  if (!IsWaveFileName(shownFile)) {
+    shownFile = old;
+    file_->setEditText(Q(old));
+    QMessageBox::warning(this, QStringLiteral("zuzur"),
+                         QString::fromUtf8(MessageText(msg::kWaveFileMistake).data()));
+    return;
+  }
+  const int enable = shownFile != kNone ? 1 : 0;
+  // The event that was shown when the edit began, not the one shown now.
+  if (editEvent == kEventError) {
+    errorFile = shownFile;
+    errorEnable = enable;
+  } else {
+    endFile = shownFile;
+    endEnable = enable;
+  }
+  emit Changed();
+}
+
+void CCustomPropSound::OnWaveFileSelected() {
+  TakeControlValues();
+  const int enable = shownFile != kNone ? 1 : 0;
+  if (SelectedEvent() == kEventError) {
+    errorFile = shownFile;
+    errorEnable = enable;
+  } else {
+    endFile = shownFile;
+    endEnable = enable;
+  }
+  emit Changed();
+}
+
+void CCustomPropSound::OnPlay() {
+  sounds_.Stop();
+  sounds_.Play(shownFile);
+}
+
+void CCustomPropSound::OnStop() { sounds_.Stop(); }
+
+void CCustomPropSound::FinishEditing() {
+  if (file_->hasFocus()) OnWaveFileFocusOut();
+}
+
+bool CCustomPropSound::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == file_) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+      // Focus that only moves to a popup, a box or another window is no edit boundary.
+      const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+      if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+        if (event->type() == QEvent::FocusIn) OnWaveFileFocusIn();
+        else OnWaveFileFocusOut();
+      }
+    }
+  }
+  return CustomPage::eventFilter(watched, event);
+}
+
+bool CCustomPropSound::Apply() {
+  errorFile = StoredWavePath(errorFile);
+  endFile = StoredWavePath(endFile);
+  profile::WriteString(path_, "Sound", "Sound", std::to_string(soundEnabled));
+  profile::WriteString(path_, "Sound", "ErrorEnable", std::to_string(errorEnable));
+  profile::WriteString(path_, "Sound", "ErrorType", std::to_string(errorType));
+  profile::WriteString(path_, "Sound", "ErrorPass", errorFile);
+  profile::WriteString(path_, "Sound", "EndEnable", std::to_string(endEnable));
+  profile::WriteString(path_, "Sound", "EndType", std::to_string(endType));
+  profile::WriteString(path_, "Sound", "EndPass", endFile);
+  return true;
+}
+
+// ---------------------------------------------------------------- Tooltips
+
+CCustomPropTool::CCustomPropTool(const std::string& programDir, const UserSettings& settings,
+                                 QWidget* parent)
+    : CustomPage(parent), path_(programDir + kCustomizeFile) {
+  setWindowTitle(QStringLiteral("Tooltips"));
+  DialogUnits du(DialogFont());
+  toolTips_ = new QCheckBox(QStringLiteral("&Tooltips"), this);
+  SetControlId(toolTips_, id::kToolTips);
+  toolTips_->setGeometry(du.Rect(7, 7, 100, 10));
+  toolTips_->setChecked(settings.toolTipsEnabled != 0);
+  connect(toolTips_, &QCheckBox::clicked, this, [this] { emit Changed(); });
+}
+
+bool CCustomPropTool::Apply() {
+  profile::WriteString(path_, "Tool", "ToolTips", toolTips_->isChecked() ? "1" : "0");
+  return true;
+}
+
+// ---------------------------------------------------------------- the sheet
+
+CCustomPropMain::CCustomPropMain(const std::string& programDir, const UserSettings& settings,
+                                 SoundPlayer& sounds, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setFont(DialogFont());
+  setWindowTitle(QString::fromUtf8(MessageText(msg::kCustomizeCaption).data()));
+  DialogUnits du(font());
+
+  tabs_ = new QTabWidget(this);
+  com_ = new CCustomPropCom(programDir, settings, tabs_);
+  sound_ = new CCustomPropSound(programDir, settings, sounds, tabs_);
+  tool_ = new CCustomPropTool(programDir, settings, tabs_);
+  for (CustomPage* page : std::initializer_list<CustomPage*>{com_, sound_, tool_}) {
+    page->setMinimumSize(du.Size(180, 155));
+    tabs_->addTab(page, page->windowTitle());
+  }
+  tabs_->setCurrentIndex(0);
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index >= 0 && index < 3) shown_[index] = true;
+  });
+
+  auto* buttons =
+      new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply,
+                           this);
+  apply_ = buttons->button(QDialogButtonBox::Apply);
+  apply_->setEnabled(false);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CCustomPropMain::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &CCustomPropMain::reject);
+  connect(apply_, &QPushButton::clicked, this, [this] { ApplyShownPages(); });
+  for (CustomPage* page : std::initializer_list<CustomPage*>{com_, sound_, tool_})
+    connect(page, &CustomPage::Changed, this, [this] { apply_->setEnabled(true); });
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+  layout->addWidget(buttons);
+  setFixedSize(sizeHint());
+}
+
+bool CCustomPropMain::ApplyShownPages() {
+  CustomPage* pages[3] = {com_, sound_, tool_};
+  for (int i = 0; i < 3; ++i) {
+    if (!shown_[i]) continue;
+    pages[i]->FinishEditing();
+    if (!pages[i]->Apply()) {
+      tabs_->setCurrentIndex(i);
+      return false;
+    }
+  }
+  apply_->setEnabled(false);
+  return true;
+}
+
+void CCustomPropMain::accept() {
+  if (ApplyShownPages()) QDialog::accept();
+}
+
+}  // namespace flash::ui
