@@ -138,3 +138,46 @@ TEST_F(CliOnBoard, FailuresAndTheirExitStatus) {
 
 }  // namespace
 }  // namespace flash::test
+
+namespace flash::test {
+namespace {
+
+// flash without a display: the same start-up, then the one unattended run.
+std::string Headless(const TempDir& dir, const std::string& args) {
+  return "cd '" + dir.Path() + "' && env -u DISPLAY -u WAYLAND_DISPLAY ./flash " + args +
+         " </dev/null";
+}
+
+TEST(FlashHeadless, AloneInAnEmptyDirectoryItCannotStart) {
+  if (!ProgramBuilt("flash")) GTEST_SKIP() << "flash is not built in this configuration";
+  TempDir dir;
+  InstallProgram(dir, "flash");
+  ProgramRun r = RunCommand(Headless(dir, ""));
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.out.find("REGIST FAILED!"), std::string::npos) << r.out;
+  r = RunCommand(Headless(dir, "app.mhx com1 no_dialog"));
+  EXPECT_EQ(r.status, 2) << r.out;
+}
+
+TEST_F(CliOnBoard, UnattendedFullOperationAndItsExitStatus) {
+  if (!ProgramBuilt("flash")) GTEST_SKIP() << "flash is not built in this configuration";
+  InstallProgram(dir, "flash");
+  ProgramRun r = RunCommand(Headless(dir, "app.mhx com1 no_dialog no_reset"));
+  EXPECT_EQ(r.status, 0) << r.out << board->EventText();
+  EXPECT_EQ(dir.Read("MESSFILE.TXT"), "OK");
+  ExpectFileOnBoard();
+
+  // A file that does not decode: exit 1, and the result file says why.
+  dir.Write("bad.mhx", "S1030000FC\n");
+  r = RunCommand(Headless(dir, "bad.mhx com1 no_dialog no_reset"));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(dir.Read("MESSFILE.TXT").rfind("NG\r\n", 0), 0u);
+
+  // The port named on the command line does not exist: exit 1.
+  r = RunCommand(Headless(dir, "app.mhx com9 no_dialog no_reset"));
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(dir.Read("MESSFILE.TXT").find("No.006 Unable to open COM port."), std::string::npos);
+}
+
+}  // namespace
+}  // namespace flash::test

@@ -19,6 +19,10 @@ ProgramRun RunCommand(const std::string& command) {
   return r;
 }
 
+bool ProgramBuilt(const std::string& name) {
+  return std::filesystem::exists(std::string(FLASH_BIN_DIR) + "/" + name);
+}
+
 std::string InstallProgram(const TempDir& dir, const std::string& name) {
   std::filesystem::copy_file(std::string(FLASH_BIN_DIR) + "/" + name, dir.File(name),
                              std::filesystem::copy_options::overwrite_existing);

@@ -14,6 +14,9 @@ struct ProgramRun {
 // Runs a shell command line and collects what it prints.
 ProgramRun RunCommand(const std::string& command);
 
+// Whether this build made the program (the window is not built in every configuration).
+bool ProgramBuilt(const std::string& name);
+
 // Copies the built program (flashcli, flashsim, flash) into dir, where it
 // finds CHIPDEF.INI and friends; returns its path there.
 std::string InstallProgram(const TempDir& dir, const std::string& name);
