@@ -14,7 +14,10 @@ namespace {
 
 // Two values with a rule of their own: a record whose last address is either
 // loads even outside every region, and the base-area indices of the same
-// values are never written, so they always hold the fill byte.
+// values keep the fill byte -- but only where no flash region covers them.
+// Inside a region they are flash bytes like any other: dropping them there
+// would program the fill byte in their place and Read & Compare would then
+// find the flash "identical" to a file it does not hold.
 constexpr uint32_t kKeptLow = 0x00100002;
 constexpr uint32_t kKeptHigh = 0x00100003;
 
@@ -33,6 +36,12 @@ bool RegionTestsRefuse(const RegionView& r, uint32_t first, uint32_t last) {
   // Neither in a gap nor across the border of two regions, touching or not.
   for (std::size_t i = 1; i < count; ++i)
     if (last > r.ends[i - 1] && first < r.starts[i]) return true;
+  return false;
+}
+
+bool InsideRegion(const RegionView& r, uint32_t a) {
+  for (std::size_t i = 0; i < r.ends.size(); ++i)
+    if (a >= r.starts[i] && a <= r.ends[i]) return true;
   return false;
 }
 
@@ -74,11 +83,17 @@ PlaceResult ImagePlacer::Place(uint32_t address, const uint8_t* data, std::size_
     const uint64_t from = address - image_.Base();
     const uint64_t to = from + count;
     if (from <= kKeptHigh && to > kKeptLow) {
-      // The record covers index 0x100002 and/or 0x100003: store around them.
-      const std::size_t keptFrom = static_cast<std::size_t>(std::max<uint64_t>(from, kKeptLow) - from);
-      const std::size_t keptTo = static_cast<std::size_t>(std::min<uint64_t>(to, kKeptHigh + 1) - from);
-      store(0, keptFrom);
-      store(keptTo, count);
+      // The record covers index 0x100002 and/or 0x100003: store around those
+      // that lie outside every region.
+      std::size_t pos = 0;
+      for (uint32_t kept : {kKeptLow, kKeptHigh}) {
+        if (kept < from || kept >= to) continue;
+        if (InsideRegion(regions_, static_cast<uint32_t>(image_.Base() + kept))) continue;
+        const auto at = static_cast<std::size_t>(kept - from);
+        store(pos, at);
+        pos = at + 1;
+      }
+      store(pos, count);
       return PlaceResult::Ok;
     }
   }
