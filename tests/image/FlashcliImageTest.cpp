@@ -2,38 +2,23 @@
 // program, copied beside a catalogue of its own.
 #include <gtest/gtest.h>
 
-#ifdef _WIN32
-#define popen _popen
-#define pclose _pclose
-#define WIFEXITED(st) true
-#define WEXITSTATUS(st) (st)
-#else
-#include <sys/wait.h>
-#endif
-
-#include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "image/HexTestUtil.h"
-#include "support/TempDir.h"
+#include "support/ProgramRun.h"
 
 namespace flash {
 namespace {
 
 using test::SLine;
 
-struct CliRun {
-  int status = -1;
-  std::string out;  // standard output, then standard error
-};
+using CliRun = test::ProgramRun;
 
 class Flashcli : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::error_code ec;
-    std::filesystem::copy(std::string(FLASH_BIN_DIR) + "/flashcli", dir.File("flashcli"), ec);
-    ASSERT_FALSE(ec) << "flashcli is not built in " << FLASH_BIN_DIR << ": " << ec.message();
+    ASSERT_TRUE(test::ProgramBuilt("flashcli"));
+    test::InstallProgram(dir, "flashcli");
     // Recent device: the first of the list when DATAFILE.TXT names none.
     dir.Write("CHIPDEF.INI",
               "[test_chip]\r\nDownloadFile=t.bin\r\nLoadAddress=0x1000\r\n"
@@ -43,18 +28,7 @@ class Flashcli : public ::testing::Test {
               "StartAddress=00000000\r\nEndAddress=000001FF\r\n"
               "FlashSize=1\r\nClock=8MHz\r\nBaud=9600\r\n");
   }
-  CliRun Cli(const std::string& args) {
-    std::string cmd = "'" + dir.File("flashcli") + "' " + args + " 2>&1";
-    CliRun r;
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-  }
+  CliRun Cli(const std::string& args) { return test::RunCommand("'" + dir.File("flashcli") + "' " + args); }
   test::TempDir dir;
 };
 
