@@ -108,6 +108,8 @@ struct PtyPair {
   std::string slavePath;
 };
 
+constexpr int kLateToleranceMs = 150;
+
 TEST_P(PortContract, PosixPortOnAPseudoTerminal) {
   const TimingCase& c = GetParam();
   PtyPair pty;
@@ -146,9 +148,10 @@ TEST_P(PortContract, PosixPortOnAPseudoTerminal) {
   EXPECT_EQ(o.ok, c.ok);
   EXPECT_EQ(o.received, c.received);
   EXPECT_EQ(o.bytes, ExpectedBytes(c));
-  // A scheduler may be late, never early.
+  // A scheduler may be late, never early; a loaded build machine (two test
+  // processes and a sanitizer on two cores) can be late by a good 100 ms.
   EXPECT_GE(o.elapsedMs, c.elapsedMs - 2);
-  EXPECT_LE(o.elapsedMs, c.elapsedMs + 60);
+  EXPECT_LE(o.elapsedMs, c.elapsedMs + kLateToleranceMs);
 }
 
 TEST(PosixPortWrite, HungUpPeerFailsAtOnceAndALivePeerGetsTheBytes) {
