@@ -25,7 +25,7 @@ namespace {
 constexpr uint32_t kByteTimeoutMs = 80;      // interval between bytes, and per byte of a call
 constexpr uint32_t kCallTimeoutMs = 80;      // added once to every call's total
 constexpr uint32_t kDrainPollMaxMs = 20;     // longest nap while the output queue empties
-constexpr uint64_t kDrainPollMinUs = 20;     // shortest: a byte or two at the fastest rates
+constexpr uint64_t kDrainPollMinUs = 5;      // shortest: half a byte at the fastest rates
 constexpr uint32_t kBitsPerByte = 10;        // 8N1: start, eight data bits, stop
 
 #ifndef __linux__
