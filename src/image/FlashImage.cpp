@@ -6,22 +6,11 @@
 
 namespace flash {
 
-namespace {
-// calloc takes fresh zero pages from the system without touching them.
-uint8_t* ZeroedArea(std::size_t size) {
-  auto* p = static_cast<uint8_t*>(std::calloc(size, 1));
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-}  // namespace
-
-void FlashImage::FreeArea::operator()(uint8_t* p) const { std::free(p); }
-
-FlashImage::FlashImage() : base_area_(ZeroedArea(kBaseSize)), high_area_(ZeroedArea(kHighSize)) {}
+FlashImage::FlashImage() : memory_(AllocateLarge(kBaseSize + kHighSize)) {}
 
 void FlashImage::Fill(uint8_t fill) {
-  std::memset(base_area_.get(), fill, kBaseSize);
-  std::memset(high_area_.get(), fill, kHighSize);
+  std::memset(BaseArea(), fill, kBaseSize);
+  std::memset(HighArea(), fill, kHighSize);
 }
 
 uint8_t* FlashImage::Locate(uint32_t address) {
@@ -31,11 +20,11 @@ uint8_t* FlashImage::Locate(uint32_t address) {
 const uint8_t* FlashImage::Locate(uint32_t address) const {
   if (address >= kHighStart) {
     uint32_t index = address - kHighStart;
-    return index < kHighSize ? high_area_.get() + index : nullptr;
+    return index < kHighSize ? HighArea() + index : nullptr;
   }
   if (address < base_) return nullptr;
   uint32_t index = address - base_;
-  return index < kBaseSize ? base_area_.get() + index : nullptr;
+  return index < kBaseSize ? BaseArea() + index : nullptr;
 }
 
 std::size_t FlashImage::RoomAt(uint32_t address) const {

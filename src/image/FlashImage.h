@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/LargeMemory.h"
+
 namespace flash {
 
 class FlashImage {
@@ -39,15 +41,13 @@ class FlashImage {
   void ReadBlock(uint32_t address, uint8_t* out, std::size_t count,
                  uint8_t fillOutside = 0xFF) const;
 
-  uint8_t* BaseArea() { return base_area_.get(); }
-  uint8_t* HighArea() { return high_area_.get(); }
+  uint8_t* BaseArea() { return memory_.get(); }
+  uint8_t* HighArea() { return memory_.get() + kBaseSize; }
+  const uint8_t* BaseArea() const { return memory_.get(); }
+  const uint8_t* HighArea() const { return memory_.get() + kBaseSize; }
 
  private:
-  struct FreeArea {
-    void operator()(uint8_t* p) const;
-  };
-  std::unique_ptr<uint8_t[], FreeArea> base_area_;
-  std::unique_ptr<uint8_t[], FreeArea> high_area_;
+  LargeMemory memory_;  // the base area, then the high area
   uint32_t base_ = 0;
 };
 
