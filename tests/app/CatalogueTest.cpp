@@ -142,23 +142,23 @@ TEST(Startup, FailuresShowTheirBoxAndEndTheProgram) {
 TEST(Startup, RememberedIndexesAreBroughtIntoRange) {
   TestSession t;
   t.dir.Write("CHIPDEF.INI", test::kTwoRegionCatalogue);
-  t.dir.Write("DATAFILE.TXT", "[Recent]\r\nCPU=5\r\nRATE=9\r\nWrite File=/tmp/x/app.mhx\r\n");
+  t.dir.Write("DATAFILE.TXT", "[Recent]\r\nCPU=5\r\nRATE=9\r\nWrite File=/projects/x/app.mhx\r\n");
   ASSERT_EQ(StartUp(t.session, t.dir.Path()), StartupStatus::Ok);
   EXPECT_EQ(t.state().deviceIndex, 0);
   EXPECT_EQ(t.state().crystalIndex, 1);  // the last clock entry
-  EXPECT_EQ(t.state().hexFilePath, "/tmp/x/app.mhx");
+  EXPECT_EQ(t.state().hexFilePath, "/projects/x/app.mhx");
   EXPECT_EQ(t.state().hexFileName, "app.mhx");
-  EXPECT_EQ(t.ui.hexTooltip, "/tmp/x/app.mhx");
+  EXPECT_EQ(t.ui.hexTooltip, "/projects/x/app.mhx");
   EXPECT_EQ(t.state().linkBaud, 19200);
 }
 
 TEST(Startup, CommandLineRunsUnattended) {
-  TestSession t({"/work/app.mhx", "com3", "no_dialog"});
+  TestSession t({"/projects/app.mhx", "com3", "no_dialog"});
   t.dir.Write("CHIPDEF.INI", test::kTwoRegionCatalogue);
   t.dir.Write("Customize.ini", "[Com]\r\nCom=7\r\n");
-  t.dir.Write("DATAFILE.TXT", "[Recent]\r\nWrite File=/tmp/remembered.mhx\r\n");
+  t.dir.Write("DATAFILE.TXT", "[Recent]\r\nWrite File=/projects/remembered.mhx\r\n");
   ASSERT_EQ(StartUp(t.session, t.dir.Path()), StartupStatus::Ok);
-  EXPECT_EQ(t.state().hexFilePath, "/work/app.mhx");
+  EXPECT_EQ(t.state().hexFilePath, "/projects/app.mhx");
   EXPECT_EQ(t.state().settings.comPortIndex, 2);
   EXPECT_FALSE(t.state().showDialogs);
   EXPECT_EQ(t.ui.groupCaption, "Command  to  COM3");
