@@ -241,6 +241,34 @@ TEST(Compare, LineErrorsCauseASilentReRead) {
   EXPECT_EQ(r.board().Stats().blocksRead, BlockCount(r.s()) + 1);
 }
 
+TEST(Compare, RefusedReadCommandAndCancel) {
+  {
+    BoardRig r;
+    r.UseHexFile("app.mhx", TwoPartFile());
+    ASSERT_TRUE(r.Download());
+    sim::Faults f;
+    f.wrongAnswers[0x28] = 0x32;
+    r.board().SetFaults(f);
+    OnReadCompare(r.s());
+    EXPECT_EQ(r.state().lastReportId, 213);
+    EXPECT_FALSE(r.state().controlProgramRunning);
+  }
+  {
+    BoardRig r;
+    r.UseHexFile("app.mhx", TwoPartFile());
+    ASSERT_TRUE(r.Download());
+    r.state().lastReportId = 0;
+    r.ui().pressOnPump = {4};
+    OnReadCompare(r.s());
+    EXPECT_EQ(r.state().lastReportId, 0);  // a cancel reports nothing
+    EXPECT_LT(r.board().Stats().blocksRead, BlockCount(r.s()));
+    auto rec = r.ui().progress.back();
+    EXPECT_EQ(rec->status, "It was canceled");
+    EXPECT_EQ(rec->buttonText, "OK");
+    EXPECT_TRUE(r.state().controlProgramRunning);
+  }
+}
+
 TEST(Compare, CrcTestSwitchExercisesTheRetry) {
   BoardRig r;
   r.UseHexFile("app.mhx", TwoPartFile());
