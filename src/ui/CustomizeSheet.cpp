@@ -272,15 +272,19 @@ void CCustomPropSound::OnOpen() {
   UseChosenFile(QDir::toNativeSeparators(dialog.selectedFiles().front()).toStdString());
 }
 
+void CCustomPropSound::StoreEventFile(int event, const std::string& file, int enable) {
+  if (event == kEventError) {
+    errorFile = file;
+    errorEnable = enable;
+  } else {
+    endFile = file;
+    endEnable = enable;
+  }
+}
+
 void CCustomPropSound::UseChosenFile(const std::string& path) {
   shownFile = path;
-  if (SelectedEvent() == kEventError) {
-    errorFile = path;
-    errorEnable = 1;
-  } else {
-    endFile = path;
-    endEnable = 1;
-  }
+  StoreEventFile(SelectedEvent(), path, 1);
   ShowValues();
   emit Changed();
 }
@@ -297,28 +301,14 @@ void CCustomPropSound::OnWaveFileFocusOut() {
                          QString::fromUtf8(MessageText(msg::kWaveFileMistake).data()));
     return;
   }
-  const int enable = shownFile != kNone ? 1 : 0;
   // The event that was shown when the edit began, not the one shown now.
-  if (editEvent == kEventError) {
-    errorFile = shownFile;
-    errorEnable = enable;
-  } else {
-    endFile = shownFile;
-    endEnable = enable;
-  }
+  StoreEventFile(editEvent, shownFile, shownFile != kNone ? 1 : 0);
   emit Changed();
 }
 
 void CCustomPropSound::OnWaveFileSelected() {
   TakeControlValues();
-  const int enable = shownFile != kNone ? 1 : 0;
-  if (SelectedEvent() == kEventError) {
-    errorFile = shownFile;
-    errorEnable = enable;
-  } else {
-    endFile = shownFile;
-    endEnable = enable;
-  }
+  StoreEventFile(SelectedEvent(), shownFile, shownFile != kNone ? 1 : 0);
   emit Changed();
 }
 

@@ -91,6 +91,8 @@ class CCustomPropSound final : public CustomPage {
 
  private:
   void TakeControlValues();
+  // The wave file of one event and the enable flag that goes with it.
+  void StoreEventFile(int event, const std::string& file, int enable);
   void ShowValues();
   void ApplyEnablingRule();
   int SelectedEvent() const;
