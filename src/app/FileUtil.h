@@ -26,6 +26,9 @@ std::string AbsolutePath(const std::string& path);
 // The file-name part of a path: after its last separator, or the whole text.
 std::string FileNamePart(const std::string& path);
 
+// The directory part of a path, with its trailing separator (empty when none).
+std::string DirectoryPart(const std::string& path);
+
 // The directory separator of the platform.
 char PathSeparator();
 

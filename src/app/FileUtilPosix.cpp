@@ -102,6 +102,10 @@ std::string FileNamePart(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string DirectoryPart(const std::string& path) {
+  return path.substr(0, path.size() - FileNamePart(path).size());
+}
+
 char PathSeparator() { return '/'; }
 
 }  // namespace flash

@@ -38,10 +38,7 @@ void OnOpenHexFile(Session& s) {
   s.ui.ControlsToState(s.state);
   FileDialogRequest request;
   request.filter = kHexFileFilter;
-  if (!s.state.hexFilePath.empty()) {
-    std::string path = s.state.hexFilePath;
-    request.initialDirectory = path.substr(0, path.size() - FileNamePart(path).size());
-  }
+  request.initialDirectory = DirectoryPart(s.state.hexFilePath);
   if (auto chosen = s.ui.ChooseOpenFile(request)) {
     s.state.hexFilePath = *chosen;
     s.state.hexFileName = FileNamePart(*chosen);

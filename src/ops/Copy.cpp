@@ -100,13 +100,8 @@ std::string FormatIntelExtAddress(uint32_t address) {
 }
 
 void OnCopy(Session& s) {
-  MessageId r = s.link.OpenPort(s.state.settings.comPortIndex + 1, s.state.linkBaud);
-  if (r != 0) {
-    s.link.ClosePort();
-    ReportResult(s, r, KindError, SoundError);
-    return;
-  }
-  s.link.PurgePort();
+  // The progress dialog comes later, from the copy itself.
+  if (!OpenWorkingPort(s)) return;
   CopyFlash(s);
   EndCommand(s);
 }
@@ -119,10 +114,7 @@ int CopyFlash(Session& s) {
   request.filter = intel ? "Intel Hex files (*.hex)|*.hex|all files (*.*)|*.*||"
                          : "S format files (*.mhx;*.cnv;*.ahx)|*.mhx;*.cnv;*.ahx|all files "
                            "(*.*)|*.*||";
-  if (!st.hexFilePath.empty()) {
-    request.initialDirectory =
-        st.hexFilePath.substr(0, st.hexFilePath.size() - FileNamePart(st.hexFilePath).size());
-  }
+  request.initialDirectory = DirectoryPart(st.hexFilePath);
   std::optional<std::string> target = s.ui.ChooseSaveFile(request);
   if (!target) return 0;
 
