@@ -4,10 +4,20 @@
 
 namespace flash {
 
-// Writes data to a temporary file beside path, flushes it to disk and renames
-// it over path, so a crash or a full disk never leaves half a file. Keeps the
-// permissions of an existing file. False when any step fails; path is then untouched.
-bool ReplaceFileAtomically(const std::string& path, const std::string& data);
+// Writes data to a file without a name beside path (a temporary name where
+// the system has no such files), flushes it to disk and gives it path's name
+// in one step, so a crash, a kill or a full disk never leaves half a file or
+// a stray one. Writes through a symbolic link and keeps the permissions of an
+// existing file. False (with the system's words in *why) when any step fails;
+// path is then untouched.
+bool ReplaceFileAtomically(const std::string& path, const std::string& data,
+                           std::string* why = nullptr);
+
+// Truncates the existing regular file path and writes data into it: for a
+// writable file in a directory that takes no new names. False (with *why)
+// when path is no regular file or any step fails.
+bool RewriteFileInPlace(const std::string& path, const std::string& data,
+                        std::string* why = nullptr);
 
 bool FileExists(const std::string& path);     // a file or a directory
 bool IsRegularFile(const std::string& path);

@@ -1,5 +1,6 @@
 // POSIX side of the file services: /proc/self/exe (or the BSD and macOS
-// equivalents) for the executable, rename(2) for atomic replacement.
+// equivalents) for the executable, the all-or-nothing output file for atomic
+// replacement.
 #include <fcntl.h>
 #include <limits.h>
 #include <sys/stat.h>
@@ -7,9 +8,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "app/FileUtil.h"
+#include "app/OutputFile.h"
 
 #if defined(__APPLE__)
 #include <mach-o/dyld.h>
@@ -17,22 +20,33 @@
 
 namespace flash {
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, std::string* why) {
   // Write through a symbolic link to the file it names.
   std::string target = path;
   if (char* real = realpath(path.c_str(), nullptr)) {
     target = real;
     std::free(real);
   }
-  std::string tmp = target + ".tmpXXXXXX";
-  std::vector<char> name(tmp.begin(), tmp.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0) return false;
+  OutputFile out(target, OutputMode::KeepExisting);
+  if (out.Write(data) && out.Commit()) return true;
+  if (why) *why = out.ErrorText();
+  return false;
+}
+
+bool RewriteFileInPlace(const std::string& path, const std::string& data, std::string* why) {
+  auto fail = [&](int e) {
+    if (why) *why = std::strerror(e);
+    return false;
+  };
+  // Non-blocking, so a FIFO of that name cannot hold the program at open.
+  int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return fail(errno);
   struct stat st {};
-  mode_t mode = 0644;
-  if (stat(target.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  bool ok = fchmod(fd, mode) == 0;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return fail(EINVAL);
+  }
+  bool ok = ftruncate(fd, 0) == 0;
   std::size_t done = 0;
   while (ok && done < data.size()) {
     ssize_t n = write(fd, data.data() + done, data.size() - done);
@@ -41,10 +55,9 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
     else done += static_cast<std::size_t>(n);
   }
   ok = ok && fsync(fd) == 0;
+  const int e = errno;
   ok = (close(fd) == 0) && ok;
-  if (ok && rename(name.data(), target.c_str()) == 0) return true;
-  unlink(name.data());
-  return false;
+  return ok || fail(e ? e : EIO);
 }
 
 bool FileExists(const std::string& path) {

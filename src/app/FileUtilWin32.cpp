@@ -8,11 +8,14 @@
 
 namespace flash {
 
-bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, std::string* why) {
   std::string tmp = path + ".tmp";
   HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) {
+    if (why) *why = "error " + std::to_string(GetLastError());
+    return false;
+  }
   DWORD written = 0;
   BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
             written == data.size() && FlushFileBuffers(h);
@@ -20,8 +23,28 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data) {
   if (ok && MoveFileExA(tmp.c_str(), path.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;
+  if (why) *why = "error " + std::to_string(GetLastError());
   DeleteFileA(tmp.c_str());
   return false;
+}
+
+bool RewriteFileInPlace(const std::string& path, const std::string& data, std::string* why) {
+  if (!IsRegularFile(path)) {
+    if (why) *why = "not a regular file";
+    return false;
+  }
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (why) *why = "error " + std::to_string(GetLastError());
+    return false;
+  }
+  DWORD written = 0;
+  BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+            written == data.size() && FlushFileBuffers(h);
+  if (!ok && why) *why = "error " + std::to_string(GetLastError());
+  CloseHandle(h);
+  return ok;
 }
 
 bool FileExists(const std::string& path) {

@@ -2,6 +2,8 @@
 // the target, FlushFileBuffers, MoveFileEx with replace.
 #include <windows.h>
 
+#include <string>
+
 #include "app/OutputFile.h"
 
 namespace flash {
@@ -14,12 +16,19 @@ OutputError ErrorOf(DWORD e) {
 HANDLE H(std::intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 }  // namespace
 
-OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
+void OutputFile::Fail(int error) {
+  if (error_ == OutputError::None) {
+    error_ = ErrorOf(static_cast<DWORD>(error));
+    errorText_ = "error " + std::to_string(error);
+  }
+}
+
+OutputFile::OutputFile(std::string target, OutputMode) : target_(std::move(target)) {
   temp_ = target_ + ".part";
   HANDLE h = CreateFileA(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
-    error_ = ErrorOf(GetLastError());
+    Fail(static_cast<int>(GetLastError()));
     temp_.clear();
     return;
   }
@@ -40,7 +49,7 @@ bool OutputFile::Flush() {
       (!WriteFile(H(handle_), buffer_.data(), static_cast<DWORD>(buffer_.size()), &written,
                   nullptr) ||
        written != buffer_.size())) {
-    error_ = ErrorOf(GetLastError());
+    Fail(static_cast<int>(GetLastError()));
     return false;
   }
   buffer_.clear();
@@ -57,7 +66,7 @@ bool OutputFile::Commit() {
     temp_.clear();
     return true;
   }
-  error_ = ErrorOf(GetLastError());
+  Fail(static_cast<int>(GetLastError()));
   DeleteFileA(temp_.c_str());
   temp_.clear();
   return false;
