@@ -1,10 +1,13 @@
 // flashcli download, erase, blank, program, compare, copy and full: each runs
 // the very handler the window's button runs.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 
 #include "app/FileUtil.h"
+#include "app/StopSignals.h"
+#include "diag/DiagFiles.h"
 #include "app/Messages.h"
 #include "app/Session.h"
 #include "cli/CliSession.h"
@@ -40,6 +43,66 @@ void PortHint(Session& s) {
                s.state.settings.comPortIndex + 1);
 }
 
+double Seconds(const WallTime& from, const WallTime& to) {
+  return static_cast<double>(to.seconds - from.seconds) +
+         (to.milliseconds - from.milliseconds) / 1000.0;
+}
+
+// Whole seconds keep one decimal; short times two, so they never read "0.0".
+std::string SecondsText(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, seconds < 1.0 ? "%.2f s" : "%.1f s", seconds);
+  return buf;
+}
+
+std::string Rate(uint64_t bytes, double seconds) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.1f kbit/s",
+                seconds > 0 ? static_cast<double>(bytes) * 8.0 / 1000.0 / seconds : 0.0);
+  return buf;
+}
+
+uint64_t FileSize(const std::string& path) {
+  uint64_t size = 0;
+  if (!IsRegularFile(path)) return 0;
+  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
+    if (std::fseek(f, 0, SEEK_END) == 0) size = static_cast<uint64_t>(std::max(0L, std::ftell(f)));
+    std::fclose(f);
+  }
+  return size;
+}
+
+// What the command did, in the words of the command.
+std::string SummaryLine(const Session& s, int id, double seconds) {
+  const SessionState& st = s.state;
+  const uint64_t bytes = st.payloadBytes;
+  const std::string n = std::to_string(bytes);
+  switch (id) {
+    case msg::kDownloaded: {
+      // From the answer to the reset prompt: the wait for the user is not the link's.
+      const WallTime end = const_cast<Session&>(s).clock.Now();
+      const double sent = st.resetAnswered.seconds ? Seconds(st.resetAnswered, end) : seconds;
+      const uint64_t size = FileSize(st.controlProgramPath);
+      return "control program of " + std::to_string(size) + " bytes loaded in " +
+             SecondsText(sent) + ", " + Rate(size, sent);
+    }
+    case msg::kErased: return "erased in " + SecondsText(seconds);
+    case msg::kBlank:
+      return std::to_string(st.regionCount) + (st.regionCount == 1 ? " region" : " regions") +
+             " blank in " + SecondsText(seconds);
+    case msg::kProgrammed:
+      return n + " bytes programmed in " + SecondsText(seconds) + ", " + Rate(bytes, seconds);
+    case msg::kIdentical:
+      return n + " bytes compared in " + SecondsText(seconds) + ", " + Rate(bytes, seconds);
+    case msg::kCopyDone:
+      return n + " bytes read out in " + SecondsText(seconds) + ", " + Rate(bytes, seconds);
+    case msg::kFullOperationDone:
+      return "downloaded, erased as needed, " + n + " bytes programmed and verified in " +
+             SecondsText(seconds);
+    default: return {};
+  }
+}
+
 int RunHandler(const Options& options, const std::function<bool(CliSession&)>& prepare,
                void (*handler)(Session&)) {
   int exitCode = 0;
@@ -54,39 +117,43 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
   handler(s);
   s.link.ClosePort();
   WallTime end = s.clock.Now();
+  const SessionState& st = s.state;
 
-  const int id = s.state.lastReportId;
-  // Failures reported before the last one (a write error, then the command's own).
-  const auto& all = s.state.reportTexts;
-  for (std::size_t i = 0; i + 1 < all.size(); ++i) std::fprintf(stderr, "%s\n", all[i].c_str());
-  const std::string& text = s.state.lastReportText;
-  if (IsSuccess(id)) {
-    std::printf("%s\n", text.c_str());
-    double seconds = static_cast<double>(end.seconds - start.seconds) +
-                     (end.milliseconds - start.milliseconds) / 1000.0;
-    uint64_t bytes = s.state.payloadBytes;
-    if (id == msg::kDownloaded && IsRegularFile(s.state.controlProgramPath)) {
-      if (std::FILE* f = std::fopen(s.state.controlProgramPath.c_str(), "rb")) {
-        std::fseek(f, 0, SEEK_END);
-        bytes = static_cast<uint64_t>(std::ftell(f));
-        std::fclose(f);
-      }
-    }
-    double kbits = seconds > 0 ? static_cast<double>(bytes) * 8.0 / 1000.0 / seconds : 0.0;
-    std::printf("%llu bytes, %.3f s, %.1f kbit/s\n", static_cast<unsigned long long>(bytes),
-                seconds, kbits);
-    return kExitOk;
+  if (int reason = StopReason(s); reason != 0) {
+    std::fprintf(stderr, "flashcli: %s: the command was stopped and the port released\n",
+                 StopText(reason).c_str());
+    return SignalExitStatus(reason);
   }
-  if (id == msg::kNotBlank || id == msg::kDifference) {
-    std::printf("%s\n", text.c_str());
-    return kExitNegative;
-  }
+  const int id = st.lastReportId;
+  const std::string& text = st.lastReportText;
+  // Reports before the last one (Erase's CR read: the read's own, then the erase's).
+  for (std::size_t i = 0; i + 1 < st.reportTexts.size(); ++i)
+    std::fprintf(stderr, "%s\n", st.reportTexts[i].c_str());
   // A result shown in a box has been printed already.
-  const bool shown = id != 0 && cli->ui().LastBoxText() == text;
-  if (id != 0 && !shown) std::fprintf(stderr, "%s\n", text.c_str());
-  if (id == 0) std::fprintf(stderr, "flashcli: the command ended without a result\n");
-  if (id == msg::kOpenPort) PortHint(s);
-  return kExitFailure;
+  auto printFailure = [&] {
+    if (id != 0 && cli->ui().LastBoxText() != text) std::fprintf(stderr, "%s\n", text.c_str());
+  };
+  int status = kExitFailure;
+  if (!st.silentEnding.empty()) {
+    // Ended without a report of its own: a cancel, a refused prompt, an unexpected answer.
+    std::fprintf(stderr, "flashcli: %s\n", st.silentEnding.c_str());
+  } else if (id == 0) {
+    std::fprintf(stderr, "flashcli: the command ended without a result\n");
+  } else if (IsSuccess(id)) {
+    std::printf("%s\n%s\n", text.c_str(), SummaryLine(s, id, Seconds(start, end)).c_str());
+    status = kExitOk;
+  } else if ((id == msg::kNotBlank || id == msg::kDifference) &&
+             st.lastReportKind == KindInformation) {
+    // The check itself ran to its end; inside a Full Operation it is a failure.
+    std::printf("%s\n", text.c_str());
+    status = kExitNegative;
+  } else {
+    printFailure();
+    if (id == msg::kOpenPort) PortHint(s);
+  }
+  // The script that reads the result file would not learn of this run.
+  if (st.resultFileFailed) return kExitFailure;
+  return status;
 }
 
 bool TakeHexFile(CliSession& c, const Options& options) {

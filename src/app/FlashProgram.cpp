@@ -6,6 +6,8 @@
 #include "app/HeadlessFrontEnd.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/StopSignals.h"
+#include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
 #include "link/SystemPort.h"
 #include "ops/Commands.h"
@@ -24,9 +26,28 @@ bool HasDisplay() {
 #endif
 }
 
-int BatchExitStatus(int lastReportId) { return lastReportId == 306 ? 0 : 1; }
+int BatchExitStatus(const Session& s) {
+  if (int reason = StopReason(s); reason > 0 && reason != kStopWindowClosed)
+    return SignalExitStatus(reason);
+  const SessionState& st = s.state;
+  const bool ok = st.lastReportId == msg::kFullOperationDone && st.silentEnding.empty() &&
+                  !st.resultFileFailed && StopReason(s) == 0;
+  return ok ? 0 : 1;
+}
 
-int RunFlashHeadless(const CommandLine& args) {
+void PrepareUnattendedRun(Session& s) {
+  s.state.unattendedResult = true;
+  s.stopRequest = &InstallStopSignals();
+}
+
+namespace {
+void SayStopped(Session& s) {
+  if (int reason = StopReason(s); reason != 0)
+    s.ui.LogLine("flash: " + StopText(reason) + ": the Full Operation was stopped and the port released");
+}
+}  // namespace
+
+int RunFlashHeadless(const CommandLine& args, const std::string& noDisplay) {
   HeadlessFrontEnd ui(stderr, false);
   SystemClock clock;
   const std::string dir = ExecutableDirectory();
@@ -35,13 +56,17 @@ int RunFlashHeadless(const CommandLine& args) {
   Session s(ui, clock, link, args);
   if (StartUp(s, dir) != StartupStatus::Ok) return kExitStartupFailure;
   if (!args.BatchMode()) {
-    ui.LogLine("flash: no display; give a hex file to run one Full Operation unattended"
+    ui.LogLine("flash: no display could be opened" +
+               (noDisplay.empty() ? std::string() : " (" + noDisplay + ")") +
+               "; give a hex file to run one Full Operation unattended"
                " (flash FILE [comN] [no_dialog] [reset|no_reset]), or use flashcli");
     return kExitStartupFailure;
   }
+  PrepareUnattendedRun(s);
   OnFullOperation(s);
   link.ClosePort();
-  return BatchExitStatus(s.state.lastReportId);
+  SayStopped(s);
+  return BatchExitStatus(s);
 }
 
 }  // namespace flash

@@ -23,14 +23,29 @@ namespace {
 // A progress window nobody sees; on a terminal it keeps one line of progress.
 // Nobody can press its button either: a result waiting for "Ok" is printed
 // and acknowledged at once, while a "Cancel" button is never pressed.
+// A status as a dialog control shows it: "&&" is one "&".
+std::string ControlText(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (text[i] == '&' && i + 1 < text.size() && text[i + 1] == '&') ++i;
+  }
+  return out;
+}
+
 class QuietProgressWindow final : public ProgressWindow {
  public:
-  QuietProgressWindow(std::FILE* err, bool show, bool printResults, std::function<void()> onButton)
-      : err_(err), show_(show), printResults_(printResults), onButton_(std::move(onButton)) {}
+  QuietProgressWindow(std::FILE* err, bool show, bool printResults, bool& lineOpen,
+                      std::function<void()> onButton)
+      : err_(err),
+        show_(show),
+        printResults_(printResults),
+        drawn_(lineOpen),
+        onButton_(std::move(onButton)) {}
   ~QuietProgressWindow() override { ClearLine(); }
   void SetCaption(const std::string&) override { Draw(); }
   void SetStatusText(const std::string& text) override {
-    status_ = text;
+    status_ = ControlText(text);
     printed_ = false;
     Draw();
   }
@@ -76,8 +91,8 @@ class QuietProgressWindow final : public ProgressWindow {
   std::FILE* err_;
   bool show_;
   bool printResults_;
+  bool& drawn_;  // shared with the front end: a question must not be glued to it
   std::function<void()> onButton_;
-  bool drawn_ = false;
   bool printed_ = false;
   std::string status_;
   std::string buttonText_;
@@ -94,6 +109,9 @@ HeadlessFrontEnd::HeadlessFrontEnd(std::FILE* err, bool askOnTerminal)
 
 BoxAnswer HeadlessFrontEnd::ShowMessageBox(const MessageBoxRequest& request) {
   lastBoxText_ = request.text;
+  // The progress line stays as it was; the box starts on a line of its own.
+  if (progressLineOpen_) std::fputc('\n', err_);
+  progressLineOpen_ = false;
   std::fprintf(err_, "%s: %s\n", request.caption.c_str(), request.text.c_str());
   std::fflush(err_);
   if (request.buttons == BoxButtons::Ok) return BoxAnswer::Ok;
@@ -122,7 +140,8 @@ BoxAnswer HeadlessFrontEnd::ShowMessageBox(const MessageBoxRequest& request) {
 std::unique_ptr<ProgressWindow> HeadlessFrontEnd::CreateProgressWindow(
     std::function<void()> onButton) {
   return std::make_unique<QuietProgressWindow>(err_, showProgress_ && IsTerminal(2),
-                                               printResults_, std::move(onButton));
+                                               printResults_, progressLineOpen_,
+                                               std::move(onButton));
 }
 
 std::optional<std::string> HeadlessFrontEnd::ChooseOpenFile(const FileDialogRequest&) {
@@ -134,6 +153,8 @@ std::optional<std::string> HeadlessFrontEnd::ChooseSaveFile(const FileDialogRequ
 }
 
 void HeadlessFrontEnd::LogLine(const std::string& line) {
+  if (progressLineOpen_) std::fputc('\n', err_);
+  progressLineOpen_ = false;
   std::fprintf(err_, "%s\n", line.c_str());
   std::fflush(err_);
 }

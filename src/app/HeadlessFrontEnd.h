@@ -55,6 +55,8 @@ class HeadlessFrontEnd : public FrontEnd {
   std::optional<std::string> saveAnswer_;
   std::optional<std::string> openAnswer_;
   std::string lastBoxText_;
+  // A progress line is on the terminal, not yet ended by a line feed.
+  bool progressLineOpen_ = false;
 };
 
 }  // namespace flash

@@ -27,8 +27,9 @@ BoxIcon MessageBoxIcon(ResultKind kind) {
   return kind == KindInformation ? BoxIcon::Information : BoxIcon::Exclamation;
 }
 
+// A stop request (a signal, the window closing) needs no acknowledgement.
 void WaitForOk(Session& s, ProgressDialog& dialog) {
-  while (!dialog.CheckCancel()) s.clock.SleepMs(kAckPollMs);
+  while (!StopRequested(s) && !dialog.CheckCancel()) s.clock.SleepMs(kAckPollMs);
 }
 
 }  // namespace
@@ -59,7 +60,9 @@ std::string BuildReportText(Session& s, MessageId id, ResultKind kind) {
 int ReportResult(Session& s, MessageId id, ResultKind kind, SoundKind sound) {
   std::string text = BuildReportText(s, id, kind);
   s.state.lastReportId = id;
+  s.state.lastReportKind = kind;
   s.state.lastReportText = text;
+  s.state.silentEnding.clear();
   s.state.reportTexts.push_back(text);
   WriteResultFile(s, id, text);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Clock.h"
+#include "app/Messages.h"
 #include "app/Settings.h"
 #include "image/FlashImage.h"
 
@@ -63,7 +64,23 @@ struct SessionState {
   // Message id of the last report (0 before any); an unattended run ends with
   // exit status 0 only when it is 306.
   int lastReportId = 0;
+  ResultKind lastReportKind = KindInformation;
   std::string lastReportText;
+  // What ended the last command when it reported nothing (a cancel, a refused
+  // prompt, an unexpected answer, a stop); emptied by every report.
+  std::string silentEnding;
+  // A command runs (its scope is open): the window starts no second one and
+  // a close waits for it to stop.
+  bool commandRunning = false;
+  // Set for runs whose result file a script reads (an unattended run,
+  // flashcli): every command writes NG into it at once, and an ending that
+  // reports nothing is named there.
+  bool unattendedResult = false;
+  // Writes of the result file so far, and whether one of them failed.
+  int resultFileWrites = 0;
+  bool resultFileFailed = false;
+  // When the user answered the reset prompt (or the download went on without one).
+  WallTime resetAnswered;
   // Every report of the run, oldest first (flashcli prints them all).
   std::vector<std::string> reportTexts;
   // Data bytes moved by the last command's transfers (for a summary line).

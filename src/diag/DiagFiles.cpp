@@ -1,5 +1,6 @@
 #include "diag/DiagFiles.h"
 
+#include <csignal>
 #include <cstdio>
 
 #include "app/FileUtil.h"
@@ -37,15 +38,34 @@ std::string ResultFileContent(MessageId id, const std::string& text) {
 
 bool WriteResultFile(Session& s, MessageId id, const std::string& text) {
   const std::string path = s.state.programDir + kResultFile;
-  std::string content = ResultFileContent(id, text);
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  bool ok = f != nullptr;
-  if (f) {
-    ok = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-    ok = (std::fclose(f) == 0) && ok;
+  ++s.state.resultFileWrites;
+  std::string why;
+  // Replaced whole, so a reader never sees half a result; a writable file in
+  // a directory that takes no new names is still rewritten in place.
+  bool ok = ReplaceFileAtomically(path, ResultFileContent(id, text), &why) ||
+            RewriteFileInPlace(path, ResultFileContent(id, text), &why);
+  if (!ok) {
+    s.state.resultFileFailed = true;
+    s.ui.LogLine("flash: the result file " + path + " could not be written: " + why);
   }
-  if (!ok) s.ui.LogLine("flash: the result file " + path + " could not be written");
   return ok;
+}
+
+void NoteSilentEnding(Session& s, const std::string& text) {
+  s.state.silentEnding = text;
+  if (s.state.unattendedResult) WriteResultFile(s, msg::kUnnumbered, text);
+}
+
+std::string StopText(int reason) {
+  switch (reason) {
+    case kStopWindowClosed: return "Stopped: the window was closed";
+#ifdef SIGHUP
+    case SIGHUP: return "Interrupted by SIGHUP (the terminal went away)";
+#endif
+    case SIGINT: return "Interrupted by SIGINT";
+    case SIGTERM: return "Interrupted by SIGTERM";
+    default: return "Interrupted by signal " + std::to_string(reason);
+  }
 }
 
 std::string ElapsedText(const WallTime& start, const WallTime& end) {

@@ -29,9 +29,19 @@ enum TimingOperation : int {
 const char* TimingKey(int operation);
 
 // MESSFILE.TXT := "OK" for message 306, else "NG" and the text, with CR LF
-// line ends on every platform. False (and one line to the engineer) when it
-// cannot be written; the report goes on regardless.
+// line ends on every platform, replaced whole. False (with resultFileFailed
+// set and one line to the engineer saying why) when it cannot be written;
+// the report goes on regardless.
 bool WriteResultFile(Session& s, MessageId id, const std::string& text);
+
+// An ending that reports nothing (a cancel, a refused prompt, an unexpected
+// answer, a stop): remembered as the session's silentEnding and, in runs
+// whose result file a script reads, written there as "NG" and the text.
+void NoteSilentEnding(Session& s, const std::string& text);
+
+// What a stop request names, for the result file and the engineer:
+// "Interrupted by SIGINT", "Stopped: the window was closed".
+std::string StopText(int reason);
 
 // The bytes WriteResultFile stores.
 std::string ResultFileContent(MessageId id, const std::string& text);

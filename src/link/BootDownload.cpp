@@ -139,7 +139,12 @@ bool DownloadControlProgram(Session& s) {
   if (!s.link.IsOpen() && !OpenBootPort(s)) return false;
   Advance(s);  // 2
 
-  if (!AskForReset(s)) return false;
+  if (!AskForReset(s)) {
+    // Silent for the user, who chose it; the result file of an unattended run names it.
+    NoteSilentEnding(s, std::string(MessageText(msg::kCanceled)));
+    return false;
+  }
+  s.state.resetAnswered = s.clock.Now();
   s.clock.SleepMs(kAfterResetMs);
   s.link.PurgePort();
 

@@ -9,6 +9,9 @@
 namespace flash {
 
 bool WriteByte(Session& s, uint8_t value) {
+  // A stop request ends the command as a failed write would, with no report:
+  // the command scope names the stop.
+  if (StopRequested(s)) return false;
   if (s.link.WriteBlock(&value, 1)) return true;
   ReportResult(s, msg::kWriteError, KindTransferError, SoundError);
   return false;
@@ -22,6 +25,7 @@ bool WriteUint32(Session& s, uint32_t value) {
 
 bool TryReadByte(Session& s, uint8_t& value) {
   value = 0;
+  if (StopRequested(s)) return false;  // as WriteByte: no report, the scope names the stop
   // The count is not looked at: a byte that did not come leaves the 0.
   if (s.link.ReadBlock(&value, 1)) return true;
   value = 0;

@@ -7,7 +7,8 @@ namespace flash {
 
 struct Session;
 
-// One write call of one byte. On failure reports 216 (kind 3) and returns false.
+// One write call of one byte. On failure reports 216 (kind 3) and returns
+// false. False without a report once the command has been asked to stop.
 bool WriteByte(Session& s, uint8_t value);
 // Four bytes, least significant first, stopping at the first failed write.
 bool WriteUint32(Session& s, uint32_t value);
@@ -15,8 +16,9 @@ bool WriteUint32(Session& s, uint32_t value);
 // time-out. On a failed call reports 218 (kind 2) and returns 0.
 uint8_t ReadByte(Session& s);
 // ReadByte that also tells a failed call (218 reported, port closed) from
-// silence: false when the call failed. Waits stop on it instead of spinning
-// on a closed or hung-up port.
+// silence: false when the call failed, or (without a report) when the
+// command has been asked to stop. Waits stop on it instead of spinning on a
+// closed or hung-up port.
 bool TryReadByte(Session& s, uint8_t& value);
 // Waits up to timeoutSeconds for the answer (command & 0xF0) | 1, skipping
 // 0x00 bytes. True means failed: 203 on time-out, or 201 with the detail

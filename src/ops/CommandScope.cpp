@@ -1,16 +1,60 @@
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 
+#include <cstdio>
+
+#include "app/CommandButtons.h"
 #include "app/FileUtil.h"
+#include "app/FrontEnd.h"
 #include "app/Messages.h"
 #include "app/ProgressDialog.h"
 #include "app/Report.h"
 #include "app/Session.h"
+#include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
 
 namespace flash {
 
+CommandScope::CommandScope(Session& s) : s_(s) {
+  s_.state.commandRunning = true;
+  s_.state.silentEnding.clear();
+  // A script reading the result file must never find the OK of an earlier run.
+  if (s_.state.unattendedResult) WriteResultFile(s_, msg::kUnnumbered, "");
+  writesAtStart_ = s_.state.resultFileWrites;
+}
+
+CommandScope::~CommandScope() {
+  s_.state.progressDialog.reset();
+  s_.link.ClosePort();
+  if (int reason = StopReason(s_); reason != 0) {
+    NoteSilentEnding(s_, StopText(reason));
+  } else if (s_.state.unattendedResult && s_.state.resultFileWrites == writesAtStart_) {
+    NoteSilentEnding(s_, "The command ended without a result");
+  }
+  s_.state.commandRunning = false;
+}
+
+bool CommandScope::Begin(const CommandFrame& frame) {
+  SessionState& st = s_.state;
+  st.startTime = s_.clock.Now();
+  if (frame.takeControls) s_.ui.ControlsToState(st);
+  if (frame.needsHexFile && !IsRegularFile(st.hexFilePath)) {
+    ReportResult(s_, msg::kNoHexFile, KindWarning, SoundError);
+    return false;
+  }
+  if (frame.startsFromBootRom) {
+    s_.link.ClosePort();
+    ResetCommandButtons(s_);
+  }
+  st.progressDialog.reset();
+  if (frame.caption && (st.showDialogs || !frame.dialogOnlyWhenShown)) {
+    if (!NewProgressDialog(s_, frame.dialogStyle, frame.caption)) return false;
+    if (frame.centreDialog) st.progressDialog->SetLayout(kLayoutDefault, true, std::string(frame.caption));
+  }
+  return !frame.opensWorkingPort || OpenWorkingPort();
+}
+
 bool NewProgressDialog(Session& s, int style, const std::string& caption) {
-  DropProgressDialog(s);
+  s.state.progressDialog.reset();
   auto dialog = std::make_unique<ProgressDialog>(style);
   if (!dialog->Open(s.ui)) return false;
   dialog->SetCaption(caption);
@@ -18,29 +62,16 @@ bool NewProgressDialog(Session& s, int style, const std::string& caption) {
   return true;
 }
 
-void DropProgressDialog(Session& s) { s.state.progressDialog.reset(); }
-
-bool OpenWorkingPort(Session& s) {
-  MessageId r = s.link.OpenPort(s.state.settings.comPortIndex + 1, s.state.linkBaud);
+bool CommandScope::OpenWorkingPort() {
+  MessageId r = s_.link.OpenPort(s_.state.settings.comPortIndex + 1, s_.state.linkBaud);
   if (r != 0) {
-    s.link.ClosePort();
-    ReportResult(s, r, KindError, SoundError);
-    DropProgressDialog(s);
+    s_.link.ClosePort();
+    ReportResult(s_, r, KindError, SoundError);
+    s_.state.progressDialog.reset();
     return false;
   }
-  s.link.PurgePort();
+  s_.link.PurgePort();
   return true;
-}
-
-void EndCommand(Session& s) {
-  DropProgressDialog(s);
-  s.link.ClosePort();
-}
-
-bool HexFileReady(Session& s) {
-  if (IsRegularFile(s.state.hexFilePath)) return true;
-  ReportResult(s, msg::kNoHexFile, KindWarning, SoundError);
-  return false;
 }
 
 std::string OperationTitle(int messageId, bool fullOperation) {
@@ -49,23 +80,20 @@ std::string OperationTitle(int messageId, bool fullOperation) {
 }
 
 void ShowCancelled(Session& s) {
+  const std::string text(MessageText(msg::kCanceled));
+  NoteSilentEnding(s, text);
   if (ProgressDialog* d = s.state.progressDialog.get()) {
-    d->ShowStatus(std::string(MessageText(msg::kCanceled)));
+    d->ShowStatus(text);
     d->SetButtonText("OK");
-    // The button is the dialog's only way out; an inactive one could never answer.
+    // The button is the dialog's only way out; an inactive one could never
+    // answer. A stop request needs no answer.
     if (d->CancelActive()) {
       // A short sleep between looks keeps the wait from spinning the processor.
-      while (!d->CheckCancel()) s.clock.SleepMs(10);
+      while (!StopRequested(s) && !d->CheckCancel()) s.clock.SleepMs(10);
     }
   }
   s.link.PurgePort();
 }
-
-}  // namespace flash
-
-#include <cstdio>
-
-namespace flash {
 
 bool AskCrcRetry(Session& s, uint32_t address) {
   char text[64];
@@ -73,7 +101,7 @@ bool AskCrcRetry(Session& s, uint32_t address) {
   BoxAnswer a = s.ui.ShowMessageBox({text, "crc checking", BoxButtons::YesNo, BoxIcon::Question,
                                      s.state.progressDialog ? BoxOwner::ProgressDialog
                                                             : BoxOwner::MainWindow});
-  return a == BoxAnswer::Yes;
+  return a == BoxAnswer::Yes && !StopRequested(s);
 }
 
 }  // namespace flash

@@ -10,7 +10,7 @@
 #include "diag/DiagFiles.h"
 #include "image/HexLoader.h"
 #include "link/SerialLink.h"
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 #include "ops/Commands.h"
 #include "ops/Engines.h"
 #include "ops/ReadBack.h"
@@ -18,7 +18,7 @@
 namespace flash {
 namespace {
 
-constexpr ReadBackMessages kCompareMessages{msg::kWriteError, msg::kPortReadError, KindError};
+constexpr ReadBackMessages kCompareMessages{msg::kPortReadError, KindError};
 
 uint32_t WordAt(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
@@ -34,13 +34,14 @@ std::string Hex32(uint32_t v) {
 }  // namespace
 
 void OnReadCompare(Session& s) {
-  s.state.startTime = s.clock.Now();
-  s.ui.ControlsToState(s.state);
-  if (!HexFileReady(s)) return;
-  if (!NewProgressDialog(s, -1, "Read & Compare")) return;
-  if (!OpenWorkingPort(s)) return;
+  CommandScope scope(s);
+  CommandFrame frame;
+  frame.takeControls = true;
+  frame.needsHexFile = true;
+  frame.caption = "Read & Compare";
+  frame.opensWorkingPort = true;
+  if (!scope.Begin(frame)) return;
   if (LoadHexFile(s, false, 0xFF)) CompareFlash(s);
-  EndCommand(s);
 }
 
 void CompareFlash(Session& s) {

@@ -12,7 +12,7 @@
 #include "app/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 #include "ops/Commands.h"
 #include "ops/Engines.h"
 #include "ops/ReadBack.h"
@@ -20,7 +20,7 @@
 namespace flash {
 namespace {
 
-constexpr ReadBackMessages kCopyMessages{msg::kReadError, msg::kReadError, KindTransferError};
+constexpr ReadBackMessages kCopyMessages{msg::kReadError, KindTransferError};
 constexpr uint32_t kRecordBytes = 16;
 constexpr uint32_t kSegment = 0x10000;  // what one extended linear address line covers
 constexpr const char* kIntelEnd = ":00000001FF\n";
@@ -100,10 +100,11 @@ std::string FormatIntelExtAddress(uint32_t address) {
 }
 
 void OnCopy(Session& s) {
-  // The progress dialog comes later, from the copy itself.
-  if (!OpenWorkingPort(s)) return;
+  CommandScope scope(s);
+  CommandFrame frame;  // the progress dialog comes later, from the copy itself
+  frame.opensWorkingPort = true;
+  if (!scope.Begin(frame)) return;
   CopyFlash(s);
-  EndCommand(s);
 }
 
 int CopyFlash(Session& s) {
@@ -131,15 +132,16 @@ int CopyFlash(Session& s) {
   OutputFile out(*target);
   if (!out.Ok()) {
     FileErrorBox(s, "ERROR : OPEN FILE ERROR", BoxOwner::MainWindow);
-    DropProgressDialog(s);
+    NoteSilentEnding(s, "ERROR : OPEN FILE ERROR " + *target + ": " + out.ErrorText());
+    st.progressDialog.reset();
     return 0;
   }
   auto writeFailed = [&] {
     out.Abandon();
-    FileErrorBox(s,
-                 out.Error() == OutputError::DiskFull ? "ERROR : DISK FULL ERROR"
-                                                      : "ERROR : WRITE FILE ERROR",
-                 BoxOwner::ProgressDialog);
+    const char* text = out.Error() == OutputError::DiskFull ? "ERROR : DISK FULL ERROR"
+                                                            : "ERROR : WRITE FILE ERROR";
+    FileErrorBox(s, text, BoxOwner::ProgressDialog);
+    NoteSilentEnding(s, std::string(text) + " " + *target + ": " + out.ErrorText());
     return 0;
   };
 

@@ -9,7 +9,7 @@
 #include "link/BootDownload.h"
 #include "link/Commands.h"
 #include "link/SerialLink.h"
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 #include "ops/Commands.h"
 #include "ops/Engines.h"
 
@@ -34,12 +34,13 @@ std::string WordText(const uint8_t* b) {
 bool ShowDialogs(Session& s) { return s.state.showDialogs && s.state.progressDialog; }
 
 void RunWholeFlashCommand(Session& s, const char* caption, bool erase) {
-  s.state.startTime = s.clock.Now();
-  if (!NewProgressDialog(s, -1, caption)) return;
-  if (!OpenWorkingPort(s)) return;
+  CommandScope scope(s);
+  CommandFrame frame;
+  frame.caption = caption;
+  frame.opensWorkingPort = true;
+  if (!scope.Begin(frame)) return;
   if (erase) EraseFlash(s, false);
   else BlankCheckFlash(s, false);
-  EndCommand(s);
 }
 
 }  // namespace
@@ -63,6 +64,7 @@ uint8_t EraseFlash(Session& s, bool fullOperation) {
   }
 
   uint8_t a = EraseCommand(s);
+  if (a == 0x00) return 1;  // a write or read failed, or a stop: already dealt with
   if (a == 0x03 || a == 0x33) {
     ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
     return 1;
@@ -110,6 +112,7 @@ uint8_t BlankCheckFlash(Session& s, bool fullOperation) {
   for (int i = 0; i < st.regionCount; ++i) {
     if (!SendBlankCheckFrame(s, st.regionStarts[i], st.regionEnds[i])) return 1;
     PollOutcome poll = PollAnswer(s, kBlankPollSeconds);
+    if (poll.readFailed) return 1;  // reported where it happened
     if (poll.timedOut) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
       return 4;

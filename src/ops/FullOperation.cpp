@@ -1,14 +1,17 @@
 // Download and Full Operation: the two commands that start from the boot ROM.
+#include <cstdio>
+
 #include "app/CommandButtons.h"
 #include "app/Messages.h"
 #include "app/ProgressDialog.h"
 #include "app/Report.h"
 #include "app/Session.h"
+#include "diag/DiagFiles.h"
 #include "image/HexLoader.h"
 #include "link/BootDownload.h"
 #include "link/Commands.h"
 #include "link/SerialLink.h"
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 #include "ops/Commands.h"
 #include "ops/Engines.h"
 
@@ -45,27 +48,25 @@ void RunFullOperation(Session& s) {
 }  // namespace
 
 void OnDownload(Session& s) {
-  s.state.startTime = s.clock.Now();
-  s.link.ClosePort();
-  ResetCommandButtons(s);
-  if (!NewProgressDialog(s, 8, "Download")) return;
+  CommandScope scope(s);
+  CommandFrame frame;
+  frame.startsFromBootRom = true;
+  frame.caption = "Download";
+  frame.dialogStyle = kLayoutBar;
+  if (!scope.Begin(frame)) return;
   RunDownload(s, false);
-  EndCommand(s);
 }
 
 void OnFullOperation(Session& s) {
-  SessionState& st = s.state;
-  st.startTime = s.clock.Now();
-  if (!HexFileReady(s)) return;
-  s.link.ClosePort();
-  ResetCommandButtons(s);
-  DropProgressDialog(s);
-  if (st.showDialogs) {
-    if (!NewProgressDialog(s, -1, "Full Operation")) return;
-    st.progressDialog->SetLayout(13, true, std::string("Full Operation"));
-  }
+  CommandScope scope(s);
+  CommandFrame frame;
+  frame.needsHexFile = true;
+  frame.startsFromBootRom = true;
+  frame.caption = "Full Operation";
+  frame.dialogOnlyWhenShown = true;
+  frame.centreDialog = true;
+  if (!scope.Begin(frame)) return;
   RunFullOperation(s);
-  EndCommand(s);
 }
 
 uint32_t ProbeBlank(Session& s) {
@@ -73,6 +74,7 @@ uint32_t ProbeBlank(Session& s) {
   for (int i = 0; i < st.regionCount; ++i) {
     if (!SendBlankCheckFrame(s, st.regionStarts[i], st.regionEnds[i])) return 2;
     PollOutcome poll = PollAnswer(s, kProbePollSeconds);
+    if (poll.readFailed) return 2;  // reported where it happened
     if (poll.timedOut) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
       return 2;
@@ -85,6 +87,10 @@ uint32_t ProbeBlank(Session& s) {
       s.link.ReadBlock(&b, 1);
       return 1;
     }
+    // No message for it, as for the window; a script still learns what ended the run.
+    char text[64];
+    std::snprintf(text, sizeof text, "Blank probe: unexpected answer %02XH", poll.answer);
+    NoteSilentEnding(s, text);
     return 2;
   }
   return 0;

@@ -12,7 +12,7 @@
 #include "image/HexLoader.h"
 #include "link/Commands.h"
 #include "link/SerialLink.h"
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 #include "ops/Commands.h"
 #include "ops/Engines.h"
 
@@ -45,13 +45,14 @@ int BlockCount(const Session& s) {
 }
 
 void OnProgramVerify(Session& s) {
-  s.state.startTime = s.clock.Now();
-  s.ui.ControlsToState(s.state);
-  if (!HexFileReady(s)) return;
-  if (!NewProgressDialog(s, -1, "Program")) return;
-  if (!OpenWorkingPort(s)) return;
+  CommandScope scope(s);
+  CommandFrame frame;
+  frame.takeControls = true;
+  frame.needsHexFile = true;
+  frame.caption = "Program";
+  frame.opensWorkingPort = true;
+  if (!scope.Begin(frame)) return;
   if (LoadHexFile(s, false, 0xFF)) ProgramFlash(s, false);
-  EndCommand(s);
 }
 
 uint8_t ProgramFlash(Session& s, bool fullOperation) {
@@ -94,6 +95,7 @@ uint8_t ProgramFlash(Session& s, bool fullOperation) {
           cancelled = true;
           break;
         }
+        if (r == 0xFF) return 1;  // not written or not read: reported where it happened
         if (r != kAnswerDone) {
           ReportResult(s, msg::kProgramError, KindTransferError, SoundError);
           return 1;
@@ -101,6 +103,7 @@ uint8_t ProgramFlash(Session& s, bool fullOperation) {
         uint16_t crc = BlockCrc(block, kBlockSize);
         block[kBlockSize] = static_cast<uint8_t>(crc >> 8);
         block[kBlockSize + 1] = static_cast<uint8_t>(crc & 0xFF);
+        if (StopRequested(s)) return 1;
         if (!s.link.WriteBlock(block, kBlockWithCrc)) {
           ReportResult(s, msg::kWriteError, KindError, SoundError);
           return 1;
@@ -111,6 +114,7 @@ uint8_t ProgramFlash(Session& s, bool fullOperation) {
           cancelled = true;
           break;
         }
+        if (poll.readFailed) return 1;  // reported where it happened
         if (poll.timedOut) {
           ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
           return 1;

@@ -6,7 +6,7 @@
 #include "app/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
-#include "ops/CommandFrame.h"
+#include "ops/CommandScope.h"
 
 namespace flash {
 namespace {
@@ -21,10 +21,8 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
       if (d->CheckCancel()) return ReadBackResult::Cancelled;
     }
     uint8_t r = BlockCommand(s, a, true);
-    if (r == 0xFF) {
-      ReportResult(s, messages.commandNotWritten, KindTransferError, SoundError);
-      return ReadBackResult::Failed;
-    }
+    // Not written or not read: reported where it happened (216 or 218).
+    if (r == 0xFF) return ReadBackResult::Failed;
     if (r == 0x03) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
       return ReadBackResult::Failed;
@@ -35,6 +33,7 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
       return ReadBackResult::Failed;
     }
     for (std::size_t i = 0; i < kBlockWithCrc; ++i) block[i] = 0;
+    if (StopRequested(s)) return ReadBackResult::Failed;  // the scope names the stop
     if (!s.link.ReadBlock(block, kBlockWithCrc)) {
       ReportResult(s, messages.readCallFailed, messages.readCallFailedKind, SoundError);
       return ReadBackResult::Failed;
@@ -46,6 +45,7 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
     }
     PollOutcome poll = PollAnswer(s, kClosingAnswerSeconds, true);
     if (poll.cancelled) return ReadBackResult::Cancelled;
+    if (poll.readFailed) return ReadBackResult::Failed;
     if (poll.timedOut) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
       return ReadBackResult::Failed;

@@ -13,10 +13,8 @@ struct Session;
 
 enum class ReadBackResult { Ok, Cancelled, Failed };
 
-// What the two commands report when the read command could not be written
-// and when the 514-byte read call fails; they differ.
+// What the two commands report when the 514-byte read call fails; they differ.
 struct ReadBackMessages {
-  MessageId commandNotWritten;
   MessageId readCallFailed;
   ResultKind readCallFailedKind;
 };

@@ -232,7 +232,7 @@ TEST(FullOperation, UnattendedWithoutDialogs) {
   EXPECT_EQ(r.state().lastReportId, 306);
   EXPECT_TRUE(r.ui().progress.empty());
   EXPECT_TRUE(r.ui().boxes.empty());  // not even the reset prompt
-  EXPECT_EQ(BatchExitStatus(r.state().lastReportId), 0);
+  EXPECT_EQ(BatchExitStatus(r.s()), 0);
   ExpectProgrammed(r);
 }
 
@@ -248,7 +248,7 @@ TEST(FullOperation, FlashThatStaysNonBlankIsAWarning) {
   // The unattended form: no prefix, a line end after the message, then the details.
   EXPECT_EQ(r.dir().Read("MESSFILE.TXT").rfind("NG\r\nA flash isn't erased\r\n\r\r\n ErrorAddress : 0x", 0), 0u)
       << r.dir().Read("MESSFILE.TXT");
-  EXPECT_EQ(BatchExitStatus(r.state().lastReportId), 1);
+  EXPECT_EQ(BatchExitStatus(r.s()), 1);
   EXPECT_EQ(r.board().Stats().blocksProgrammed, 0);
 }
 
