@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 #include "app/Clock.h"
 #include "app/FileUtil.h"
@@ -9,6 +10,8 @@
 #include "app/ProgressDialog.h"
 #include "app/Session.h"
 #include "app/Startup.h"
+#include "app/StopSignals.h"
+#include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
 #include "link/SystemPort.h"
 #include "ui/EngineActions.h"
@@ -16,6 +19,10 @@
 #include "ui/QtFrontEnd.h"
 
 namespace flash::ui {
+
+namespace {
+constexpr int kSignalWatchMs = 100;  // how often the window looks for a stop signal
+}  // namespace
 
 int RunFlashWindow(const CommandLine& args) {
   QtFrontEnd ui;
@@ -31,17 +38,32 @@ int RunFlashWindow(const CommandLine& args) {
   if (StartUp(session, dir) != StartupStatus::Ok) return kExitStartupFailure;
   // Every file of the program lies beside it; relative names mean that directory.
   QDir::setCurrent(QString::fromStdString(dir));
+  if (args.BatchMode()) PrepareUnattendedRun(session);
+  else session.stopRequest = &InstallStopSignals();
+  window.UseStopRequest(*session.stopRequest);
   window.show();
+
+  // A signal closes the window as its close button does: a running command
+  // stops at its next look at the link, then the window goes.
+  QTimer signalWatch;
+  QObject::connect(&signalWatch, &QTimer::timeout, &window, [&] {
+    const int reason = StopReason(session);
+    if (reason != 0 && reason != kStopWindowClosed) window.close();
+  });
+  signalWatch.start(kSignalWatchMs);
 
   int status = 0;
   if (args.BatchMode()) {
-    actions.fullOperation(session);
-    session.state.progressDialog.reset();
-    status = BatchExitStatus(session.state.lastReportId);
+    window.RunFlashCommand(actions.fullOperation);
+    status = BatchExitStatus(session);
   } else {
     QObject::connect(&window, &QDialog::finished, qApp, &QCoreApplication::quit);
     QApplication::exec();
+    if (int reason = StopReason(session); reason != 0 && reason != kStopWindowClosed)
+      status = SignalExitStatus(reason);
   }
+  if (int reason = StopReason(session); reason != 0 && reason != kStopWindowClosed)
+    ui.LogLine("flash: " + StopText(reason) + ": the window was closed and the port released");
   window.hide();
   link.ClosePort();
   return status;

@@ -61,6 +61,7 @@ MainWindow::MainWindow(Session& session, QtFrontEnd& frontEnd, WindowActions act
       frontEnd_(frontEnd),
       actions_(std::move(actions)),
       du_(DialogFont()) {
+  if (!session_.stopRequest) session_.stopRequest = &ownStop_;
   setFont(DialogFont());
   setWindowTitle(QString::fromLatin1(kProductName));
   setWindowIcon(ApplicationIcon());
@@ -258,11 +259,17 @@ void MainWindow::ToggleCopyFormat() {
   ShowCopyCaption();
 }
 
+bool MainWindow::Busy() const { return session_.state.commandRunning; }
+
+void MainWindow::UseStopRequest(std::atomic<int>& stop) { session_.stopRequest = &stop; }
+
 void MainWindow::RunFlashCommand(const std::function<void(Session&)>& command) {
-  if (busy_ || !command) return;
-  busy_ = true;
+  if (Busy() || !command) return;
   command(session_);
-  busy_ = false;
+  if (closeWhenIdle_) {
+    closeWhenIdle_ = false;
+    close();
+  }
 }
 
 void MainWindow::RunCommand(int command) {
@@ -411,8 +418,13 @@ void MainWindow::reject() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (busy_) {
-    // The command runs on this thread below us; it ends first.
+  if (Busy()) {
+    // The command runs on this thread below us and still uses its progress
+    // dialog: it is asked to stop at its next look at the link, as Cancel
+    // does, and the window closes when it has returned.
+    int none = 0;
+    if (session_.stopRequest) session_.stopRequest->compare_exchange_strong(none, kStopWindowClosed);
+    closeWhenIdle_ = true;
     event->ignore();
     return;
   }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <array>
+#include <atomic>
 #include <functional>
 #include <string>
 
@@ -56,8 +57,14 @@ class MainWindow final : public QDialog {
   // Runs a button id or a window command number (32771..32787, 16) as the
   // window does; a flash command whose button is disabled does nothing.
   void RunCommand(int command);
-  // Whether a command is running inside a button handler.
-  bool Busy() const { return busy_; }
+  // Whether a command is running (inside a button handler or an unattended run).
+  bool Busy() const;
+  // Runs a flash command unless one runs already; closes the window
+  // afterwards when a close was asked for meanwhile.
+  void RunFlashCommand(const std::function<void(Session&)>& command);
+  // The flag a close during a command sets, so that the command stops at its
+  // next look at the link (by default one of the window's own).
+  void UseStopRequest(std::atomic<int>& stop);
 
   // The popup menus (COM1..COM4 on the command group, About on the version label).
   void ShowComPortMenu(const QPoint& globalPos);
@@ -79,7 +86,6 @@ class MainWindow final : public QDialog {
  private:
   void BuildControls();
   QPushButton* AddButton(int controlId, const char* caption, QRect geometry);
-  void RunFlashCommand(const std::function<void(Session&)>& command);
   void ActivateMnemonic(QChar letter);
   void ToggleCopyFormat();
   void ShowCopyCaption();
@@ -92,7 +98,9 @@ class MainWindow final : public QDialog {
   QtFrontEnd& frontEnd_;
   WindowActions actions_;
   DialogUnits du_;
-  bool busy_ = false;
+  std::atomic<int> ownStop_{0};
+  // A close came while a command ran: the window closes when it has returned.
+  bool closeWhenIdle_ = false;
   // The focus asked for while the window was disabled, given when it is enabled.
   bool focusTargetWhenEnabled_ = false;
 
