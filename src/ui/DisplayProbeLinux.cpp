@@ -63,7 +63,11 @@ bool WaylandAnswers(const std::string& display) {
 bool DisplayReachable(std::string* why) {
   const std::string x11 = Env("DISPLAY");
   const std::string wayland = Env("WAYLAND_DISPLAY");
-  const bool choose = Env("QT_QPA_PLATFORM").empty();
+  const std::string platform = Env("QT_QPA_PLATFORM");
+  // A platform chosen by name that needs no display (offscreen, vnc, ...) is Qt's affair.
+  if (!platform.empty() && platform.rfind("xcb", 0) != 0 && platform.rfind("wayland", 0) != 0)
+    return true;
+  const bool choose = platform.empty();
   if (!wayland.empty() && WaylandAnswers(wayland)) {
     if (choose && (x11.empty() || Env("XDG_SESSION_TYPE") == "wayland"))
       setenv("QT_QPA_PLATFORM", "wayland", 1);

@@ -1,9 +1,15 @@
 #include "support/ProgramRun.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace flash::test {
 
@@ -16,6 +22,71 @@ ProgramRun RunCommand(const std::string& command) {
   while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
   int raw = pclose(p);
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return r;
+}
+
+BackgroundRun::BackgroundRun(const std::string& command) {
+  char pattern[] = "/tmp/flash-run-XXXXXX";
+  int fd = mkstemp(pattern);
+  if (fd < 0) return;
+  outPath_ = pattern;
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(fd, 1);
+    dup2(fd, 2);
+    int null = open("/dev/null", O_RDONLY);
+    if (null >= 0) dup2(null, 0);
+    // A test runner may ignore or block signals; the program starts as from a shell.
+    signal(SIGINT, SIG_DFL);
+    signal(SIGTERM, SIG_DFL);
+    signal(SIGHUP, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fd);
+}
+
+BackgroundRun::~BackgroundRun() {
+  if (pid_ > 0 && Running()) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (!outPath_.empty()) std::remove(outPath_.c_str());
+}
+
+bool BackgroundRun::Running() {
+  if (pid_ <= 0 || exited_) return false;
+  int status = 0;
+  pid_t r = waitpid(pid_, &status, WNOHANG);
+  if (r == 0) return true;
+  // Ended: keep its status for Wait.
+  exited_ = true;
+  rawStatus_ = status;
+  return false;
+}
+
+void BackgroundRun::Signal(int signal) {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+ProgramRun BackgroundRun::Wait(int* termSignal) {
+  ProgramRun r;
+  if (pid_ <= 0) return r;
+  int status = rawStatus_;
+  if (!exited_) waitpid(pid_, &status, 0);
+  exited_ = true;
+  rawStatus_ = status;
+  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (termSignal) *termSignal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  std::ifstream in(outPath_, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  r.out = text.str();
+  pid_ = -pid_;  // waited for: never killed again
   return r;
 }
 

@@ -14,6 +14,29 @@ struct ProgramRun {
 // Runs a shell command line and collects what it prints.
 ProgramRun RunCommand(const std::string& command);
 
+// A shell command line started in the background, for tests that send it
+// signals: "exec ./flashcli ..." makes the program itself the process signalled.
+class BackgroundRun {
+ public:
+  explicit BackgroundRun(const std::string& command);
+  ~BackgroundRun();  // kills the process if it still runs
+  BackgroundRun(const BackgroundRun&) = delete;
+  BackgroundRun& operator=(const BackgroundRun&) = delete;
+
+  bool Started() const { return pid_ > 0; }
+  bool Running();
+  void Signal(int signal);
+  // Waits for the end: exit status in status (-1 when a signal ended it,
+  // which termSignal then names), everything printed in out.
+  ProgramRun Wait(int* termSignal = nullptr);
+
+ private:
+  int pid_ = -1;
+  std::string outPath_;
+  bool exited_ = false;
+  int rawStatus_ = 0;
+};
+
 // Whether this build made the program (the window is not built in every configuration).
 bool ProgramBuilt(const std::string& name);
 
