@@ -7,6 +7,7 @@
 
 #include "UiFixture.h"
 #include "app/Catalogue.h"
+#include "app/FlashProgram.h"
 #include "app/Profile.h"
 #include "sim/Board.h"
 #include "sim/ControlProgram.h"
@@ -55,6 +56,8 @@ class BoardWindowTest : public QObject {
  private slots:
   void downloadThenProgramAndVerify();
   void portThatDoesNotOpenReturnsToNotDownloaded();
+  void closeDuringACommandStopsItThenCloses();
+  void closeDuringAnUnattendedRunStopsIt();
 };
 
 void BoardWindowTest::downloadThenProgramAndVerify() {
@@ -94,6 +97,80 @@ void BoardWindowTest::portThatDoesNotOpenReturnsToNotDownloaded() {
   QVERIFY(!f.Enabled(uid::kErase));
   QVERIFY(f.window->isEnabled());
   QCOMPARE(f.window->focusWidget(), f.Control(uid::kTargetList));
+}
+
+namespace {
+
+// An image of many blocks, so that a close comes while they go out.
+void UseLongImage(BoardWindow& w) {
+  w.f.dir.Write("app.mhx", SRecords(0, std::vector<uint8_t>(0x1800, 0x5A)));
+  w.f.session.state.hexFilePath = w.f.dir.File("app.mhx");
+  w.f.session.state.hexFileName = "app.mhx";
+}
+
+}  // namespace
+
+void BoardWindowTest::closeDuringACommandStopsItThenCloses() {
+  BoardWindow w;
+  Answerer answerer(w.f.ui);
+  w.Click(uid::kDownload);
+  QVERIFY(w.f.Enabled(uid::kProgram));
+  UseLongImage(w);
+  const std::size_t shownBefore = answerer.progressTexts.size();
+  // The close arrives while the engine pumps the progress dialog's events.
+  bool closedWhileRunning = false;
+  bool dialogWhileClosing = false;
+  QTimer::singleShot(0, w.f.window.get(), [&] {
+    closedWhileRunning = w.f.window->Busy();
+    w.f.window->close();
+    dialogWhileClosing = w.f.session.state.progressDialog != nullptr;
+  });
+  w.Click(uid::kProgram);
+  QVERIFY(closedWhileRunning);
+  QVERIFY(dialogWhileClosing);  // the engine's dialog outlived the close request
+  QVERIFY(!w.f.window->isVisible());
+  QVERIFY(w.f.session.state.progressDialog == nullptr);
+  QCOMPARE(w.f.ui.CurrentProgressWindow(), nullptr);
+  QVERIFY(!w.f.link.IsOpen());
+  QCOMPARE(StopReason(w.f.session), kStopWindowClosed);
+  QVERIFY(w.board->Stats().blocksProgrammed < 12);
+  // Stopped, not reported: nothing waited for an "Ok" nobody could press.
+  QCOMPARE(answerer.progressTexts.size(), shownBefore);
+}
+
+void BoardWindowTest::closeDuringAnUnattendedRunStopsIt() {
+  FakePortFactory ports;
+  UiFixture f({"app.mhx", "no_reset"}, &ports);
+  ports.Bind(f.clock);
+  f.dir.Write("CHIPDEF.INI", kOpsCatalogue);
+  QCOMPARE(f.Start(ui::EngineActions()), StartupStatus::Ok);
+  DeviceDefinition def = SelectedDevice(f.session);
+  std::vector<uint8_t> program = sim::MakeControlProgram(def.name, "");
+  f.dir.Write(def.downloadFile, std::string(program.begin(), program.end()));
+  std::string problem;
+  sim::Board board(*sim::ConfigFromDefinition(def, 0, &problem));
+  ports.line->responder = [&board](FakeLine& l, const std::vector<uint8_t>& bytes) {
+    board.Receive(bytes.data(), bytes.size(), l.rate, static_cast<int64_t>(l.clock().TickMs()) * 1000);
+    while (auto due = board.NextDueUs())
+      for (uint8_t byte : board.TakeDue(*due, l.rate)) l.SendAt(static_cast<uint32_t>(*due / 1000), byte);
+  };
+  f.dir.Write("app.mhx", SRecords(0, std::vector<uint8_t>(0x1800, 0x33)));
+  f.session.state.hexFilePath = f.dir.File("app.mhx");
+  f.session.state.unattendedResult = true;
+  Answerer answerer(f.ui);
+  // Closed as soon as the programming shows.
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, f.window.get(), [&] {
+    if (board.Stats().blocksProgrammed > 0) f.window->close();
+  });
+  poll.start(0);
+  f.window->RunFlashCommand(ui::EngineActions().fullOperation);
+  QVERIFY(board.Stats().blocksProgrammed > 0);
+  QVERIFY(board.Stats().blocksProgrammed < 12);
+  QVERIFY(!f.window->isVisible());
+  QVERIFY(f.session.state.progressDialog == nullptr);
+  QCOMPARE(f.dir.Read("MESSFILE.TXT"), std::string("NG\r\nStopped: the window was closed"));
+  QCOMPARE(BatchExitStatus(f.session), 1);
 }
 
 QTEST_MAIN(BoardWindowTest)
