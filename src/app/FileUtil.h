@@ -1,5 +1,6 @@
 #pragma once
 // The few file-system services the program needs, with one file per platform.
+#include <cstdio>
 #include <string>
 
 namespace flash {
@@ -47,4 +48,6 @@ char PathSeparator();
 namespace flash {
 // Whether standard input (0) or standard error (2) is a terminal.
 bool IsTerminal(int fd);
+// Whether a stream goes to a terminal.
+bool IsTerminal(std::FILE* stream);
 }  // namespace flash

@@ -125,4 +125,5 @@ char PathSeparator() { return '/'; }
 
 namespace flash {
 bool IsTerminal(int fd) { return isatty(fd) == 1; }
+bool IsTerminal(std::FILE* stream) { return stream && IsTerminal(fileno(stream)); }
 }  // namespace flash

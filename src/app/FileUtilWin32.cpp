@@ -100,4 +100,5 @@ char PathSeparator() { return '\\'; }
 #include <io.h>
 namespace flash {
 bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+bool IsTerminal(std::FILE* stream) { return stream && IsTerminal(_fileno(stream)); }
 }  // namespace flash

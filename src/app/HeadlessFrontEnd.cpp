@@ -139,7 +139,7 @@ BoxAnswer HeadlessFrontEnd::ShowMessageBox(const MessageBoxRequest& request) {
 
 std::unique_ptr<ProgressWindow> HeadlessFrontEnd::CreateProgressWindow(
     std::function<void()> onButton) {
-  return std::make_unique<QuietProgressWindow>(err_, showProgress_ && IsTerminal(2),
+  return std::make_unique<QuietProgressWindow>(err_, showProgress_ && IsTerminal(err_),
                                                printResults_, progressLineOpen_,
                                                std::move(onButton));
 }
