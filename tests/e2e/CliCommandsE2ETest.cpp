@@ -58,10 +58,13 @@ TEST_F(CliOnBoard, EveryCommandInItsOwnProcess) {
   ASSERT_EQ(r.status, 0) << r.out << board->EventText();
   EXPECT_NE(r.out.find("It transferred a control program to the microcomputer"), std::string::npos);
   EXPECT_EQ(Result(), "NG\r\nIt transferred a control program to the microcomputer");
+  // Each summary says what its command did.
+  EXPECT_NE(r.out.find("control program of 1024 bytes loaded in "), std::string::npos) << r.out;
 
   r = Cli("blank");
   EXPECT_EQ(r.status, 0) << r.out;
   EXPECT_NE(r.out.find("A flash is Erased"), std::string::npos);
+  EXPECT_NE(r.out.find("2 regions blank in "), std::string::npos) << r.out;
 
   r = Cli("program app.mhx");
   ASSERT_EQ(r.status, 0) << r.out << board->EventText();
@@ -98,6 +101,8 @@ TEST_F(CliOnBoard, EveryCommandInItsOwnProcess) {
 
   r = Cli("erase");
   EXPECT_EQ(r.status, 0) << r.out << board->EventText();
+  EXPECT_NE(r.out.find("erased in "), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("0 bytes"), std::string::npos) << r.out;
   EXPECT_EQ(board->ReadFlash(0x0800, 4), (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
 
   r = Cli("--no-reset full app.mhx");
