@@ -4,6 +4,7 @@
 // board on a pseudo-terminal behind COM1.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -232,6 +233,46 @@ TEST_F(Station, ADisplayThatDoesNotAnswerFallsBackToTheHeadlessRun) {
   EXPECT_NE(r.out.find("no display could be opened (DISPLAY=:97 did not answer)"),
             std::string::npos)
       << r.out;
+}
+
+// The real window on a real X server: a signal during an unattended run with
+// the window shown stops it as the close button would, and the idle window
+// ends on one too.
+TEST_F(Station, TheWindowStopsOnASignal) {
+  if (!ProgramBuilt("flash")) GTEST_SKIP() << "flash is not built here";
+  if (RunCommand("command -v Xvfb").status != 0) GTEST_SKIP() << "no Xvfb here";
+  ASSERT_NO_FATAL_FAILURE(StartBoard(true));
+  InstallProgram(dir, "flash");
+  int display = 90;
+  while (display < 120 && (std::filesystem::exists("/tmp/.X" + std::to_string(display) + "-lock") ||
+                           std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display))))
+    ++display;
+  BackgroundRun server("exec Xvfb :" + std::to_string(display) +
+                       " -screen 0 1024x768x24 -nolisten tcp");
+  const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+  ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(socket) || !server.Running(); }, 10000));
+  ASSERT_TRUE(server.Running()) << server.Wait().out;
+  const std::string env = "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:" +
+                          std::to_string(display) + " QT_LOGGING_RULES='*=false' ";
+
+  dir.Write("MESSFILE.TXT", "OK");
+  BackgroundRun run(In(env + "./flash app.mhx com1 no_reset"));
+  ASSERT_TRUE(WaitFor([&] { return board->Stats().blocksProgrammed >= 2 || !run.Running(); }));
+  ASSERT_TRUE(run.Running()) << run.Wait().out;
+  run.Signal(SIGINT);
+  ProgramRun r = run.Wait();
+  EXPECT_EQ(r.status, 130) << r.out;
+  EXPECT_EQ(dir.Read("MESSFILE.TXT"), "NG\r\nInterrupted by SIGINT");
+  EXPECT_TRUE(PortFree());
+
+  BackgroundRun idle(In(env + "./flash"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));  // the window is up
+  ASSERT_TRUE(idle.Running()) << idle.Wait().out;
+  idle.Signal(SIGTERM);
+  r = idle.Wait();
+  EXPECT_EQ(r.status, 143) << r.out;
+  server.Signal(SIGTERM);  // the server removes its socket and lock
+  server.Wait();
 }
 
 // The same endings inside one process, where a test answers the questions.
