@@ -41,9 +41,12 @@ void PrepareUnattendedRun(Session& s) {
 }
 
 namespace {
-void SayStopped(Session& s) {
+// One line for an ending that showed no message of its own.
+void SayHowItEnded(Session& s) {
   if (int reason = StopReason(s); reason != 0)
     s.ui.LogLine("flash: " + StopText(reason) + ": the Full Operation was stopped and the port released");
+  else if (!s.state.silentEnding.empty())
+    s.ui.LogLine("flash: " + s.state.silentEnding);
 }
 }  // namespace
 
@@ -65,7 +68,7 @@ int RunFlashHeadless(const CommandLine& args, const std::string& noDisplay) {
   PrepareUnattendedRun(s);
   OnFullOperation(s);
   link.ClosePort();
-  SayStopped(s);
+  SayHowItEnded(s);
   return BatchExitStatus(s);
 }
 

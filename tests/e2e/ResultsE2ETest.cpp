@@ -195,6 +195,7 @@ TEST_F(Station, ACrcErrorWithoutDialogsEndsAsACancel) {
   ProgramRun r = RunCommand(Headless("app.mhx com1 no_dialog no_reset"));
   EXPECT_EQ(r.status, 1) << r.out;
   EXPECT_EQ(dir.Read("MESSFILE.TXT"), "NG\r\nIt was canceled");
+  EXPECT_NE(r.out.find("flash: It was canceled"), std::string::npos) << r.out;
 }
 
 TEST_F(Station, AResultFileThatCannotBeWrittenFailsTheRun) {
