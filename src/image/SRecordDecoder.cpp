@@ -57,7 +57,9 @@ DecodeOutcome DecodeSRecordFile(LineSource& source, RecordSink& sink) {
     if (line[0] != 'S') return {DecodeError::File, lineNumber};
     char type = line.size() > 1 ? line[1] : '\0';
     switch (type) {
-      case '0': case '5': case '7': case '8': case '9':
+      // S6 is the 24-bit count line that tools write into files of 65,536
+      // records or more; like S5 it is never read.
+      case '0': case '5': case '6': case '7': case '8': case '9':
         continue;
       case '1': case '2': case '3':
         break;

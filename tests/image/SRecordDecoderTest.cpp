@@ -101,7 +101,12 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"IntelLineInside", kRec + "\n:00000001FF\n", "file error in 2", 1},
         FileCase{"LeadingBlank", kRec + "\n S9030000FC\n", "file error in 2", 1},
         FileCase{"S4", kRec + "\nS4030000FC\n", "S-format error in 2", 1},
-        FileCase{"S6", "S6030000FC\n", "S-format error in 1", 0},
+        FileCase{"S4Alone", "S4\n" + kRec + "\n", "S-format error in 1", 0},
+        // S6, the 24-bit record count of large files, is skipped like S5.
+        FileCase{"S6CountOfLargeFile", kRec + "\nS604010000FA\nS9030000FC\n", "", 1},
+        FileCase{"S6WrongChecksum", kRec + "\nS60401000000\n" + kRec + "\n", "", 2},
+        FileCase{"S6Garbage", "S6 not a count zz\n" + kRec + "\n", "", 1},
+        FileCase{"S6TypeOnly", kRec + "\nS6\n" + kRec + "\n", "", 2},
         FileCase{"SAlone", kRec + "\n" + kRec + "\nS\n", "S-format error in 3", 2},
         FileCase{"EmptyLinesCounted", "\n\r\n" + kRec + "\n\nS1030000FC\n", "decode error in 5", 1},
         FileCase{"NoLines", "", "", 0}),
