@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "app/Catalogue.h"
@@ -17,7 +18,8 @@ void PrintLoadFailure(const LoadDetails& d);
 
 namespace {
 
-// Which image bytes the file set, one bit per byte of both areas.
+// Which image bytes the file set, one bit per byte of both areas, and which
+// bytes its records carried that the loader did not store.
 class SetBytes final : public StoreObserver {
  public:
   explicit SetBytes(uint32_t base) : base_(base), bits_((kBits + 63) / 64) {}
@@ -28,6 +30,23 @@ class SetBytes final : public StoreObserver {
       std::size_t bit = Bit(static_cast<uint32_t>(address + k));
       bits_[bit / 64] |= uint64_t{1} << (bit % 64);
     }
+  }
+  void Dropped(uint32_t address, std::size_t count) override {
+    if (count) dropped_.emplace_back(address, uint64_t{address} + count);
+  }
+  // The runs not stored, first address and one past the last, ascending;
+  // runs from different records that overlap or touch are one.
+  std::vector<std::pair<uint64_t, uint64_t>> DroppedRuns() const {
+    std::vector<std::pair<uint64_t, uint64_t>> runs(dropped_);
+    std::sort(runs.begin(), runs.end());
+    std::vector<std::pair<uint64_t, uint64_t>> merged;
+    for (const auto& r : runs) {
+      if (!merged.empty() && r.first <= merged.back().second)
+        merged.back().second = std::max(merged.back().second, r.second);
+      else
+        merged.push_back(r);
+    }
+    return merged;
   }
   bool IsSet(uint32_t address) const {
     std::size_t bit = Bit(address);
@@ -66,6 +85,7 @@ class SetBytes final : public StoreObserver {
   }
   uint32_t base_;
   std::vector<uint64_t> bits_;
+  std::vector<std::pair<uint64_t, uint64_t>> dropped_;
 };
 
 int RunDecode(const Options& options) {
@@ -109,6 +129,12 @@ int RunDecode(const Options& options) {
   }
   // Only records ending at 0x00100002 or 0x00100003 can set bytes there.
   std::printf("outside regions  %llu\n", static_cast<unsigned long long>(total - inRegions));
+  for (const auto& [first, end] : set.DroppedRuns()) {
+    const uint64_t n = end - first;
+    std::printf("not stored: %s-%s, %llu byte%s\n", AddressText(static_cast<uint32_t>(first)).c_str(),
+                AddressText(static_cast<uint32_t>(end - 1)).c_str(), static_cast<unsigned long long>(n),
+                n == 1 ? "" : "s");
+  }
   return kExitOk;
 }
 

@@ -12,12 +12,11 @@
 namespace flash {
 namespace {
 
-// Two values with a rule of their own: a record whose last address is either
-// loads even outside every region, and the base-area indices of the same
-// values keep the fill byte -- but only where no flash region covers them.
-// Inside a region they are flash bytes like any other: dropping them there
-// would program the fill byte in their place and Read & Compare would then
-// find the flash "identical" to a file it does not hold.
+// Two values with rules of their own. A record whose last address is either
+// loads even outside every region. The base-area indices of the same values
+// are never stored, whatever the regions: files made for these chips carry a
+// word at 0x00100000..0x00100003 whose last two bytes are meant to stay at the
+// fill byte, and the checksums users compare against are computed that way.
 constexpr uint32_t kKeptLow = 0x00100002;
 constexpr uint32_t kKeptHigh = 0x00100003;
 
@@ -36,12 +35,6 @@ bool RegionTestsRefuse(const RegionView& r, uint32_t first, uint32_t last) {
   // Neither in a gap nor across the border of two regions, touching or not.
   for (std::size_t i = 1; i < count; ++i)
     if (last > r.ends[i - 1] && first < r.starts[i]) return true;
-  return false;
-}
-
-bool InsideRegion(const RegionView& r, uint32_t a) {
-  for (std::size_t i = 0; i < r.ends.size(); ++i)
-    if (a >= r.starts[i] && a <= r.ends[i]) return true;
   return false;
 }
 
@@ -83,17 +76,13 @@ PlaceResult ImagePlacer::Place(uint32_t address, const uint8_t* data, std::size_
     const uint64_t from = address - image_.Base();
     const uint64_t to = from + count;
     if (from <= kKeptHigh && to > kKeptLow) {
-      // The record covers index 0x100002 and/or 0x100003: store around those
-      // that lie outside every region.
-      std::size_t pos = 0;
-      for (uint32_t kept : {kKeptLow, kKeptHigh}) {
-        if (kept < from || kept >= to) continue;
-        if (InsideRegion(regions_, static_cast<uint32_t>(image_.Base() + kept))) continue;
-        const auto at = static_cast<std::size_t>(kept - from);
-        store(pos, at);
-        pos = at + 1;
-      }
-      store(pos, count);
+      // The two indices are adjacent, so the part of the record over them is
+      // one run: store what lies before and after it.
+      const auto skipFrom = static_cast<std::size_t>(std::max<uint64_t>(from, kKeptLow) - from);
+      const auto skipTo = static_cast<std::size_t>(std::min<uint64_t>(to, kKeptHigh + 1) - from);
+      store(0, skipFrom);
+      if (observer_) observer_->Dropped(static_cast<uint32_t>(address + skipFrom), skipTo - skipFrom);
+      store(skipTo, count);
       return PlaceResult::Ok;
     }
   }
@@ -117,6 +106,8 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   LoadDetails& d = details ? *details : local;
   d = {};
   const bool batch = s.args.BatchMode();
+  // flashcli's result file is read by scripts as an unattended run's is.
+  const bool recordFailure = batch || st.unattendedResult;
 
   if (st.progressDialog) {
     if (st.showDialogs) st.progressDialog->SetLayout(0, false, std::nullopt);
@@ -132,8 +123,11 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
     d.caption = kLoaderCaption;
     d.text = text;
     const bool dialogShown = st.progressDialog && st.showDialogs;
-    if (batch) {
+    if (recordFailure) {
       WriteResultFile(s, msg::kUnnumbered, d.text + " " + kLoaderCaption);
+      s.state.silentEnding = d.text + " " + kLoaderCaption;
+    }
+    if (batch) {
       d.shown = true;
       if (boxOnlyWithDialog && dialogShown) ShowLoaderBox(s, d.text, kLoaderCaption);
     } else if (!boxOnlyWithDialog || dialogShown) {
@@ -163,7 +157,10 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   d.caption = intel ? kIntelHexCaption : kSRecordCaption;
   d.text = DecodeErrorText(out);
   d.shown = true;
-  if (batch) WriteResultFile(s, msg::kUnnumbered, d.caption + " " + d.text);
+  if (recordFailure) {
+    WriteResultFile(s, msg::kUnnumbered, d.caption + " " + d.text);
+    s.state.silentEnding = d.caption + " " + d.text;
+  }
   // The Intel HEX decoder's box shows in unattended runs too.
   if (!batch || intel) ShowLoaderBox(s, d.text, d.caption.c_str());
   return false;

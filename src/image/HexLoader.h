@@ -20,14 +20,16 @@ struct SessionState;
 // unattended runs).
 bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill);
 
-// Told of every data record a load accepts and of every run of bytes it
-// actually stores (the two never-written base-area indices split a run); for
-// tools that describe a file.
+// Told of every data record a load accepts, of every run of bytes it
+// actually stores, and of every run an accepted record carried that was not
+// stored (base-area indices 0x100002 and 0x100003, which split a run); for
+// tools that describe a file. Addresses are as the record gives them.
 class StoreObserver {
  public:
   virtual ~StoreObserver() = default;
   virtual void Accepted(uint32_t /*address*/, std::size_t /*count*/) {}
   virtual void Stored(uint32_t address, std::size_t count) = 0;
+  virtual void Dropped(uint32_t /*address*/, std::size_t /*count*/) {}
 };
 
 enum class HexFormat { Unknown, SRecord, IntelHex };
@@ -53,9 +55,10 @@ struct RegionView {
 RegionView RegionsOf(const SessionState& state);
 
 // Checks one data record against the flash regions of the session and stores
-// its bytes. A record that would reach outside both image areas, or wrap past
-// 0xFFFFFFFF, is an address error. An empty record (Intel HEX count 0) stores
-// nothing and is never refused.
+// its bytes, except any at base-area indices 0x100002 and 0x100003, which
+// always keep the fill byte. A record that would reach outside both image
+// areas, or wrap past 0xFFFFFFFF, is an address error. An empty record (Intel
+// HEX count 0) stores nothing and is never refused.
 PlaceResult PlaceDataRecord(Session& s, uint32_t address, const uint8_t* data, std::size_t count);
 
 // The same checks and stores on an image and regions of the caller's.

@@ -68,6 +68,20 @@ TEST(ImageChecksum, SumWrapsAtSixteenBits) {
   EXPECT_EQ(ImageChecksum(f.t.session, 0xFF), (0x100000 - 1) * 0xFF & 0xFFFF);
 }
 
+TEST(ImageChecksum, NeverStoredIndicesSumAsTheFillInsideARegion) {
+  // One region over base + 0x100002; the record's middle two bytes are not
+  // stored, so they add the fill byte, not 0x33 and 0x44.
+  ChecksumFixture f;
+  f.t.state().regionCount = 1;
+  f.t.state().regionEnds[0] = 0x00101FFF;
+  f.File(SLine(2, 0x00101000, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}) + "\n");
+  EXPECT_EQ(CheckSumResultText(f.t.session, "00"), "00EE");
+  const int regionBytes = 0x101000;
+  EXPECT_EQ(ImageChecksum(f.t.session, 0xFF), (0xEE + (regionBytes - 4) * 0xFF) & 0xFFFF);
+  EXPECT_EQ(f.t.state().image.At(0x00101002), 0xFF);
+  EXPECT_EQ(f.t.state().image.At(0x00101003), 0xFF);
+}
+
 TEST(ImageChecksum, FailedLoadGivesTheMarkerAndAnEmptyText) {
   ChecksumFixture f;
   f.File(SLine(1, 0x3000, {1}) + "\n");  // outside every region

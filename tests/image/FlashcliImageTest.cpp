@@ -77,5 +77,37 @@ TEST_F(Flashcli, DecodeTellsWhatTheFileSets) {
   EXPECT_NE(r.out.find("outside regions  2\n"), std::string::npos) << r.out;
 }
 
+TEST_F(Flashcli, DecodeListsTheBytesNotStored) {
+  // test_chip's regions are far from 0x00100000; records ending at 0x00100002
+  // or 0x00100003 load anyway, and their bytes at those two addresses are
+  // listed once each, after everything else.
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string tail;  // the output from "outside regions" on
+  };
+  const std::string word = SLine(2, 0x100000, {1, 2, 3, 4}) + "\n";
+  const Case cases[] = {
+      {"RecordOverTheWord", word, "outside regions  2\nnot stored: 00100002H-00100003H, 2 bytes\n"},
+      {"SingleByte", SLine(2, 0x100003, {9}) + "\n",
+       "outside regions  0\nnot stored: 00100003H-00100003H, 1 byte\n"},
+      {"AdjacentRecordsMerge", SLine(2, 0x100003, {8}) + "\n" + SLine(2, 0x100002, {7}) + "\n",
+       "outside regions  0\nnot stored: 00100002H-00100003H, 2 bytes\n"},
+      {"RepeatedRecordsListedOnce",
+       word + SLine(1, 0x0000, {1}) + "\n" + word + SLine(2, 0x100003, {5}) + "\n",
+       "outside regions  2\nnot stored: 00100002H-00100003H, 2 bytes\n"},
+      {"NothingDropped", SLine(1, 0x0000, {1}) + "\n", "outside regions  0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    dir.Write("w.s28", c.text);
+    CliRun r = Cli("decode '" + dir.File("w.s28") + "'");
+    ASSERT_EQ(r.status, 0) << r.out;
+    const std::size_t at = r.out.find("outside regions");
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(at), c.tail);
+  }
+}
+
 }  // namespace
 }  // namespace flash

@@ -60,6 +60,31 @@ TEST(LoadHexFile, UnsetBytesHoldTheFillByte) {
   EXPECT_EQ(f.t.state().image.At(0x11), 0xFF);
 }
 
+TEST(LoadHexFile, NeverStoredIndicesKeepTheFillInBothFormats) {
+  // Region 1 starts at 0x00100000 and the base is 0: indices and addresses agree.
+  LoaderFixture f;
+  const std::vector<uint8_t> word{0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
+  const std::string files[] = {SLine(2, 0x000FFFFF, {0xA0}) + "\n" + SLine(2, 0x00100000, word) + "\n",
+                               ILine(4, 0, {0x00, 0x0F}) + "\n" + ILine(0, 0xFFFF, {0xA0}) + "\n" +
+                                   ILine(4, 0, {0x00, 0x10}) + "\n" + ILine(0, 0x0000, word) + "\n"};
+  for (const std::string& text : files) {
+    for (uint8_t fill : {uint8_t{0x00}, uint8_t{0xFF}}) {
+      SCOPED_TRACE(text + " fill " + std::to_string(fill));
+      f.File("w.hex", text);
+      ASSERT_TRUE(f.Load(false, fill));
+      const SessionState& st = f.t.state();
+      EXPECT_EQ(st.image.At(0x000FFFFF), 0xA0);
+      EXPECT_EQ(st.image.At(0x00100000), 0xA1);
+      EXPECT_EQ(st.image.At(0x00100001), 0xA2);
+      EXPECT_EQ(st.image.At(0x00100002), fill);
+      EXPECT_EQ(st.image.At(0x00100003), fill);
+      EXPECT_EQ(st.image.At(0x00100004), 0xA5);
+      EXPECT_EQ(st.image.At(0x00100005), 0xA6);
+      EXPECT_EQ(st.image.At(0x00100006), fill);
+    }
+  }
+}
+
 TEST(LoadHexFile, ImageKeepsRecordsBeforeTheFailingLine) {
   LoaderFixture f;
   f.File("a.s19", SLine(1, 0x10, {0x12}) + "\n" + SLine(1, 0x20, {0x34}) + "x\n");

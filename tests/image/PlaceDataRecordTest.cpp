@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "app/Session.h"
@@ -86,46 +87,94 @@ INSTANTIATE_TEST_SUITE_P(
         PlaceCase{"PastHighArea", &kOversized, 0x200FFFF0, 32, false}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(PlaceDataRecord, KeptIndicesHoldTheFillByte) {
-  FlashImage image;
-  image.SetBase(0);
-  image.Fill(0xEE);
-  ImagePlacer placer(image, kGaps.View());
-  const uint8_t data[] = {1, 2, 3, 4};
-  ASSERT_EQ(placer.Place(0x00100000, data, 4), PlaceResult::Ok);
-  EXPECT_EQ(image.At(0x00100000), 1);
-  EXPECT_EQ(image.At(0x00100001), 2);
-  EXPECT_EQ(image.At(0x00100002), 0xEE);
-  EXPECT_EQ(image.At(0x00100003), 0xEE);
+using Runs = std::vector<std::pair<uint32_t, std::size_t>>;
+
+struct RunLog : StoreObserver {
+  Runs stored, dropped;
+  void Stored(uint32_t a, std::size_t n) override { stored.emplace_back(a, n); }
+  void Dropped(uint32_t a, std::size_t n) override { dropped.emplace_back(a, n); }
+};
+
+// Base-area indices 0x100002 and 0x100003 are never stored, inside a region
+// or not; the image base moves them with it.
+struct NeverStoredCase {
+  const char* name;
+  const Regions* regions;
+  uint32_t address;
+  std::size_t count;
+  Runs stored;
+  Runs dropped;
+};
+
+class NeverStoredTest : public ::testing::TestWithParam<NeverStoredCase> {};
+
+TEST_P(NeverStoredTest, FillByteStaysAndTheBytesAroundAreStored) {
+  const NeverStoredCase& c = GetParam();
+  std::vector<uint8_t> data(c.count);
+  for (std::size_t i = 0; i < c.count; ++i) data[i] = static_cast<uint8_t>(0x11 + i);
+  auto isStored = [&](uint32_t a) {
+    for (const auto& [from, n] : c.stored)
+      if (a >= from && a - from < n) return true;
+    return false;
+  };
+  for (uint8_t fill : {uint8_t{0xEE}, uint8_t{0x00}}) {
+    SCOPED_TRACE(static_cast<int>(fill));
+    FlashImage image;
+    image.SetBase(c.regions->starts[0]);
+    image.Fill(fill);
+    RunLog log;
+    ImagePlacer placer(image, c.regions->View(), &log);
+    ASSERT_EQ(placer.Place(c.address, data.data(), data.size()), PlaceResult::Ok);
+    EXPECT_EQ(log.stored, c.stored);
+    EXPECT_EQ(log.dropped, c.dropped);
+    // The record's bytes where stored, the fill byte elsewhere, a little
+    // beyond both ends as well.
+    for (uint32_t a = c.address - 4; a < c.address + c.count + 4; ++a)
+      EXPECT_EQ(image.At(a), isStored(a) ? data[a - c.address] : fill) << std::hex << a;
+  }
 }
 
-TEST(PlaceDataRecord, KeptIndicesInsideARegionAreFlashBytesLikeAnyOther) {
-  // A dense file over a region that covers base + 0x100002: every byte must
-  // reach the image, or the fill byte would be programmed in their place.
-  FlashImage image;
-  image.SetBase(0x1000);
-  image.Fill(0xEE);
-  ImagePlacer placer(image, kRaised.View());
-  std::vector<uint8_t> data(8, 0x42);
-  ASSERT_EQ(placer.Place(0x00101000, data.data(), data.size()), PlaceResult::Ok);
-  for (uint32_t a = 0x00101000; a < 0x00101008; ++a) EXPECT_EQ(image.At(a), 0x42) << a;
-}
+INSTANTIATE_TEST_SUITE_P(
+    Indices, NeverStoredTest,
+    ::testing::Values(
+        // kRaised: base 0x1000, one region over base + 0x100002.
+        NeverStoredCase{"InsideRegionCoversBoth", &kRaised, 0x00101000, 8,
+                        {{0x00101000, 2}, {0x00101004, 4}}, {{0x00101002, 2}}},
+        NeverStoredCase{"InsideRegionEndsOnTheFirst", &kRaised, 0x00101000, 3,
+                        {{0x00101000, 2}}, {{0x00101002, 1}}},
+        NeverStoredCase{"InsideRegionStartsOnTheSecond", &kRaised, 0x00101003, 4,
+                        {{0x00101004, 3}}, {{0x00101003, 1}}},
+        NeverStoredCase{"InsideRegionOnlyTheTwo", &kRaised, 0x00101002, 2, {}, {{0x00101002, 2}}},
+        NeverStoredCase{"EndsJustBefore", &kRaised, 0x00100FF0, 18, {{0x00100FF0, 18}}, {}},
+        NeverStoredCase{"StartsJustAfter", &kRaised, 0x00101004, 4, {{0x00101004, 4}}, {}},
+        // The rule is about indices: with base 0x1000 address 0x00100002 is flash like any other.
+        NeverStoredCase{"AddressesAreNotIndices", &kRaised, 0x00100000, 4, {{0x00100000, 4}}, {}},
+        // kTouching: base 0, region 1 starts at 0x00100000.
+        NeverStoredCase{"RegionStartingAtTheWord", &kTouching, 0x00100000, 16,
+                        {{0x00100000, 2}, {0x00100004, 12}}, {{0x00100002, 2}}},
+        // kGaps: no region there; the record loads only because it ends at 0x00100003.
+        NeverStoredCase{"OutsideEveryRegion", &kGaps, 0x00100000, 4, {{0x00100000, 2}},
+                        {{0x00100002, 2}}}),
+    [](const auto& p) { return std::string(p.param.name); });
 
-TEST(PlaceDataRecord, ObserverSeesTheRunsActuallyStored) {
-  struct Runs : StoreObserver {
-    std::vector<std::pair<uint32_t, std::size_t>> runs;
-    void Stored(uint32_t a, std::size_t n) override { runs.emplace_back(a, n); }
-  } obs;
+TEST(PlaceDataRecord, ObserverSeesTheRunsStoredAndDropped) {
+  RunLog log;
   FlashImage image;
   image.SetBase(0);
-  ImagePlacer placer(image, kTouching.View(), &obs);
+  ImagePlacer placer(image, kTouching.View(), &log);
   std::vector<uint8_t> data(16, 0);
   ASSERT_EQ(placer.Place(0x000FFFF8, data.data(), 8), PlaceResult::Ok);
   ASSERT_EQ(placer.Place(0x00100000, data.data(), 16), PlaceResult::Ok);
   ASSERT_EQ(placer.Place(0x00100003, data.data(), 2), PlaceResult::Ok);
-  // Region 1 covers 0x100002 and 0x100003, so nothing is held back there.
-  EXPECT_EQ(obs.runs, (std::vector<std::pair<uint32_t, std::size_t>>{
-                          {0x000FFFF8, 8}, {0x00100000, 16}, {0x00100003, 2}}));
+  ASSERT_EQ(placer.Place(0x00100010, data.data(), 0), PlaceResult::Ok);  // empty: neither
+  EXPECT_EQ(log.stored, (Runs{{0x000FFFF8, 8}, {0x00100000, 2}, {0x00100004, 12}, {0x00100004, 1}}));
+  EXPECT_EQ(log.dropped, (Runs{{0x00100002, 2}, {0x00100003, 1}}));
+  // A refused record over the two indices (it crosses into region 1) is not
+  // reported as dropped either.
+  std::vector<uint8_t> wide(0x20, 0);
+  EXPECT_EQ(placer.Place(0x000FFFF0, wide.data(), wide.size()), PlaceResult::AddressError);
+  EXPECT_EQ(log.dropped.size(), 2u);
+  EXPECT_EQ(log.stored.size(), 4u);
 }
 
 TEST(PlaceDataRecord, LaterRecordOverwritesEarlierThroughTheSession) {
