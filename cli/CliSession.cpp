@@ -69,8 +69,6 @@ std::unique_ptr<CliSession> CliSession::Start(const Options& options, int* exitC
     s.state.settings.comPortIndex = static_cast<uint8_t>(n - 1);
   }
   s.state.linkBaud = SelectedWorkingBaud(s);
-  // A script reads the result file: it says NG from the start of every command.
-  s.state.unattendedResult = true;
   s.stopRequest = &InstallStopSignals();
   *exitCode = 0;
   return c;

@@ -111,6 +111,8 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
   Session& s = cli->session();
   cli->ui().SetPrintResults(false);
   if (options.reset) s.args.SetResetPrompt(*options.reset);
+  // A script reads the result file: it says NG from the start of the command.
+  s.state.unattendedResult = true;
   if (prepare && !prepare(*cli)) return kExitUsage;
 
   WallTime start = s.clock.Now();

@@ -185,6 +185,20 @@ TEST_F(Station, AnUnexpectedProbeAnswerIsNamedInTheResultFile) {
   EXPECT_NE(r.out.find("unexpected answer 41H"), std::string::npos) << r.out;
 }
 
+TEST_F(Station, AFileThatDoesNotLoadIsNamedButChecksumLeavesTheResultAlone) {
+  ASSERT_NO_FATAL_FAILURE(StartBoard(false));
+  ASSERT_EQ(Cli("--no-reset download").status, 0);
+  dir.Write("bad.mhx", "S1030000FC\n");
+  dir.Write("MESSFILE.TXT", "OK");
+  ProgramRun r = Cli("program bad.mhx");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_EQ(dir.Read("MESSFILE.TXT"), "NG\r\nS format decoder decode error in 1");
+  dir.Write("MESSFILE.TXT", "OK");
+  r = Cli("checksum bad.mhx");  // no flash command: the result file is not its business
+  EXPECT_NE(r.status, 0) << r.out;
+  EXPECT_EQ(dir.Read("MESSFILE.TXT"), "OK");
+}
+
 TEST_F(Station, ACrcErrorWithoutDialogsEndsAsACancel) {
   if (!ProgramBuilt("flash")) GTEST_SKIP() << "flash is not built here";
   sim::Faults f;
