@@ -7,6 +7,13 @@
 #include "app/FileUtil.h"
 
 namespace flash {
+namespace {
+BOOL WriteAllAndFlush(HANDLE h, const std::string& data) {
+  DWORD written = 0;
+  return WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+         written == data.size() && FlushFileBuffers(h);
+}
+}  // namespace
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& data, std::string* why) {
   std::string tmp = path + ".tmp";
@@ -16,9 +23,7 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data, std
     if (why) *why = "error " + std::to_string(GetLastError());
     return false;
   }
-  DWORD written = 0;
-  BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-            written == data.size() && FlushFileBuffers(h);
+  BOOL ok = WriteAllAndFlush(h, data);
   CloseHandle(h);
   if (ok && MoveFileExA(tmp.c_str(), path.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -39,9 +44,7 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
     if (why) *why = "error " + std::to_string(GetLastError());
     return false;
   }
-  DWORD written = 0;
-  BOOL ok = WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
-            written == data.size() && FlushFileBuffers(h);
+  BOOL ok = WriteAllAndFlush(h, data);
   if (!ok && why) *why = "error " + std::to_string(GetLastError());
   CloseHandle(h);
   return ok;

@@ -35,12 +35,9 @@ std::string Hex32(uint32_t v) {
 
 void OnReadCompare(Session& s) {
   CommandScope scope(s);
-  CommandFrame frame;
-  frame.takeControls = true;
-  frame.needsHexFile = true;
-  frame.caption = "Read & Compare";
-  frame.opensWorkingPort = true;
-  if (!scope.Begin(frame)) return;
+  if (!scope.Begin({.takeControls = true, .needsHexFile = true, .caption = "Read & Compare",
+                    .opensWorkingPort = true}))
+    return;
   if (LoadHexFile(s, false, 0xFF)) CompareFlash(s);
 }
 

@@ -101,9 +101,8 @@ std::string FormatIntelExtAddress(uint32_t address) {
 
 void OnCopy(Session& s) {
   CommandScope scope(s);
-  CommandFrame frame;  // the progress dialog comes later, from the copy itself
-  frame.opensWorkingPort = true;
-  if (!scope.Begin(frame)) return;
+  // The progress dialog comes later, from the copy itself.
+  if (!scope.Begin({.opensWorkingPort = true})) return;
   CopyFlash(s);
 }
 

@@ -35,10 +35,7 @@ bool ShowDialogs(Session& s) { return s.state.showDialogs && s.state.progressDia
 
 void RunWholeFlashCommand(Session& s, const char* caption, bool erase) {
   CommandScope scope(s);
-  CommandFrame frame;
-  frame.caption = caption;
-  frame.opensWorkingPort = true;
-  if (!scope.Begin(frame)) return;
+  if (!scope.Begin({.caption = caption, .opensWorkingPort = true})) return;
   if (erase) EraseFlash(s, false);
   else BlankCheckFlash(s, false);
 }

@@ -49,23 +49,16 @@ void RunFullOperation(Session& s) {
 
 void OnDownload(Session& s) {
   CommandScope scope(s);
-  CommandFrame frame;
-  frame.startsFromBootRom = true;
-  frame.caption = "Download";
-  frame.dialogStyle = kLayoutBar;
-  if (!scope.Begin(frame)) return;
+  if (!scope.Begin({.startsFromBootRom = true, .caption = "Download", .dialogStyle = kLayoutBar}))
+    return;
   RunDownload(s, false);
 }
 
 void OnFullOperation(Session& s) {
   CommandScope scope(s);
-  CommandFrame frame;
-  frame.needsHexFile = true;
-  frame.startsFromBootRom = true;
-  frame.caption = "Full Operation";
-  frame.dialogOnlyWhenShown = true;
-  frame.centreDialog = true;
-  if (!scope.Begin(frame)) return;
+  if (!scope.Begin({.needsHexFile = true, .startsFromBootRom = true, .caption = "Full Operation",
+                    .dialogOnlyWhenShown = true, .centreDialog = true}))
+    return;
   RunFullOperation(s);
 }
 

@@ -46,12 +46,9 @@ int BlockCount(const Session& s) {
 
 void OnProgramVerify(Session& s) {
   CommandScope scope(s);
-  CommandFrame frame;
-  frame.takeControls = true;
-  frame.needsHexFile = true;
-  frame.caption = "Program";
-  frame.opensWorkingPort = true;
-  if (!scope.Begin(frame)) return;
+  if (!scope.Begin({.takeControls = true, .needsHexFile = true, .caption = "Program",
+                    .opensWorkingPort = true}))
+    return;
   if (LoadHexFile(s, false, 0xFF)) ProgramFlash(s, false);
 }
 

@@ -23,7 +23,7 @@ namespace {
 
 // The window over a board of the catalogue's first device.
 struct BoardWindow {
-  BoardWindow() : f({}, &ports) {
+  explicit BoardWindow(std::vector<std::string> args = {}) : f(std::move(args), &ports) {
     ports.Bind(f.clock);
     f.dir.Write("CHIPDEF.INI", kOpsCatalogue);
     f.Start(ui::EngineActions());
@@ -139,38 +139,23 @@ void BoardWindowTest::closeDuringACommandStopsItThenCloses() {
 }
 
 void BoardWindowTest::closeDuringAnUnattendedRunStopsIt() {
-  FakePortFactory ports;
-  UiFixture f({"app.mhx", "no_reset"}, &ports);
-  ports.Bind(f.clock);
-  f.dir.Write("CHIPDEF.INI", kOpsCatalogue);
-  QCOMPARE(f.Start(ui::EngineActions()), StartupStatus::Ok);
-  DeviceDefinition def = SelectedDevice(f.session);
-  std::vector<uint8_t> program = sim::MakeControlProgram(def.name, "");
-  f.dir.Write(def.downloadFile, std::string(program.begin(), program.end()));
-  std::string problem;
-  sim::Board board(*sim::ConfigFromDefinition(def, 0, &problem));
-  ports.line->responder = [&board](FakeLine& l, const std::vector<uint8_t>& bytes) {
-    board.Receive(bytes.data(), bytes.size(), l.rate, static_cast<int64_t>(l.clock().TickMs()) * 1000);
-    while (auto due = board.NextDueUs())
-      for (uint8_t byte : board.TakeDue(*due, l.rate)) l.SendAt(static_cast<uint32_t>(*due / 1000), byte);
-  };
-  f.dir.Write("app.mhx", SRecords(0, std::vector<uint8_t>(0x1800, 0x33)));
-  f.session.state.hexFilePath = f.dir.File("app.mhx");
-  f.session.state.unattendedResult = true;
-  Answerer answerer(f.ui);
+  BoardWindow w({"app.mhx", "no_reset"});
+  UseLongImage(w);
+  w.f.session.state.unattendedResult = true;
+  Answerer answerer(w.f.ui);
   // Closed as soon as the programming shows.
   QTimer poll;
-  QObject::connect(&poll, &QTimer::timeout, f.window.get(), [&] {
-    if (board.Stats().blocksProgrammed > 0) f.window->close();
+  QObject::connect(&poll, &QTimer::timeout, w.f.window.get(), [&] {
+    if (w.board->Stats().blocksProgrammed > 0) w.f.window->close();
   });
   poll.start(0);
-  f.window->RunFlashCommand(ui::EngineActions().fullOperation);
-  QVERIFY(board.Stats().blocksProgrammed > 0);
-  QVERIFY(board.Stats().blocksProgrammed < 12);
-  QVERIFY(!f.window->isVisible());
-  QVERIFY(f.session.state.progressDialog == nullptr);
-  QCOMPARE(f.dir.Read("MESSFILE.TXT"), std::string("NG\r\nStopped: the window was closed"));
-  QCOMPARE(BatchExitStatus(f.session), 1);
+  w.f.window->RunFlashCommand(ui::EngineActions().fullOperation);
+  QVERIFY(w.board->Stats().blocksProgrammed > 0);
+  QVERIFY(w.board->Stats().blocksProgrammed < 12);
+  QVERIFY(!w.f.window->isVisible());
+  QVERIFY(w.f.session.state.progressDialog == nullptr);
+  QCOMPARE(w.f.dir.Read("MESSFILE.TXT"), std::string("NG\r\nStopped: the window was closed"));
+  QCOMPARE(BatchExitStatus(w.f.session), 1);
 }
 
 QTEST_MAIN(BoardWindowTest)
