@@ -73,14 +73,14 @@ uint64_t FileSize(const std::string& path) {
 }
 
 // What the command did, in the words of the command.
-std::string SummaryLine(const Session& s, int id, double seconds) {
+std::string SummaryLine(Session& s, int id, double seconds) {
   const SessionState& st = s.state;
   const uint64_t bytes = st.payloadBytes;
   const std::string n = std::to_string(bytes);
   switch (id) {
     case msg::kDownloaded: {
       // From the answer to the reset prompt: the wait for the user is not the link's.
-      const WallTime end = const_cast<Session&>(s).clock.Now();
+      const WallTime end = s.clock.Now();
       const double sent = st.resetAnswered.seconds ? Seconds(st.resetAnswered, end) : seconds;
       const uint64_t size = FileSize(st.controlProgramPath);
       return "control program of " + std::to_string(size) + " bytes loaded in " +
