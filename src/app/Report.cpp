@@ -27,12 +27,11 @@ BoxIcon MessageBoxIcon(ResultKind kind) {
   return kind == KindInformation ? BoxIcon::Information : BoxIcon::Exclamation;
 }
 
-// A stop request (a signal, the window closing) needs no acknowledgement.
+}  // namespace
+
 void WaitForOk(Session& s, ProgressDialog& dialog) {
   while (!StopRequested(s) && !dialog.CheckCancel()) s.clock.SleepMs(kAckPollMs);
 }
-
-}  // namespace
 
 std::string BuildReportText(Session& s, MessageId id, ResultKind kind) {
   SessionState& st = s.state;

@@ -8,6 +8,7 @@
 namespace flash {
 
 struct Session;
+class ProgressDialog;
 
 // Builds the final text from the message and the detail texts (consuming
 // them), writes the result file, shows the text (progress dialog or message
@@ -18,6 +19,10 @@ int ReportResult(Session& s, MessageId id, ResultKind kind, SoundKind sound);
 
 // The final text of a report as ReportResult builds it (consumes the details).
 std::string BuildReportText(Session& s, MessageId id, ResultKind kind);
+
+// Waits until the progress dialog's button is pressed, with a short sleep
+// between looks; a stop request (a signal, the window closing) ends the wait.
+void WaitForOk(Session& s, ProgressDialog& dialog);
 
 // Plays or beeps as the sound settings say; never waits for the sound.
 void PlayResultSound(Session& s, SoundKind sound);

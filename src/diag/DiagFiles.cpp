@@ -42,8 +42,8 @@ bool WriteResultFile(Session& s, MessageId id, const std::string& text) {
   std::string why;
   // Replaced whole, so a reader never sees half a result; a writable file in
   // a directory that takes no new names is still rewritten in place.
-  bool ok = ReplaceFileAtomically(path, ResultFileContent(id, text), &why) ||
-            RewriteFileInPlace(path, ResultFileContent(id, text), &why);
+  const std::string content = ResultFileContent(id, text);
+  bool ok = ReplaceFileAtomically(path, content, &why) || RewriteFileInPlace(path, content, &why);
   if (!ok) {
     s.state.resultFileFailed = true;
     s.ui.LogLine("flash: the result file " + path + " could not be written: " + why);

@@ -106,8 +106,14 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   LoadDetails& d = details ? *details : local;
   d = {};
   const bool batch = s.args.BatchMode();
-  // flashcli's result file is read by scripts as an unattended run's is.
-  const bool recordFailure = batch || st.unattendedResult;
+  // Unattended runs (and flashcli, whose result file scripts read as well)
+  // record every failure in the result file: a failed load must never leave
+  // an older "OK" standing.
+  auto record = [&](const std::string& text) {
+    if (!batch && !st.unattendedResult) return;
+    WriteResultFile(s, msg::kUnnumbered, text);
+    st.silentEnding = text;
+  };
 
   if (st.progressDialog) {
     if (st.showDialogs) st.progressDialog->SetLayout(0, false, std::nullopt);
@@ -117,16 +123,12 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   }
   st.image.Fill(fill);
 
-  // The loader's own failures. Unattended runs record every one of them in
-  // the result file: a failed load must never leave an older "OK" standing.
+  // The loader's own failures.
   auto loaderFailure = [&](const char* text, bool boxOnlyWithDialog) {
     d.caption = kLoaderCaption;
     d.text = text;
     const bool dialogShown = st.progressDialog && st.showDialogs;
-    if (recordFailure) {
-      WriteResultFile(s, msg::kUnnumbered, d.text + " " + kLoaderCaption);
-      s.state.silentEnding = d.text + " " + kLoaderCaption;
-    }
+    record(d.text + " " + kLoaderCaption);
     if (batch) {
       d.shown = true;
       if (boxOnlyWithDialog && dialogShown) ShowLoaderBox(s, d.text, kLoaderCaption);
@@ -157,10 +159,7 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   d.caption = intel ? kIntelHexCaption : kSRecordCaption;
   d.text = DecodeErrorText(out);
   d.shown = true;
-  if (recordFailure) {
-    WriteResultFile(s, msg::kUnnumbered, d.caption + " " + d.text);
-    s.state.silentEnding = d.caption + " " + d.text;
-  }
+  record(d.caption + " " + d.text);
   // The Intel HEX decoder's box shows in unattended runs too.
   if (!batch || intel) ShowLoaderBox(s, d.text, d.caption.c_str());
   return false;

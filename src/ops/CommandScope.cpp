@@ -85,12 +85,8 @@ void ShowCancelled(Session& s) {
   if (ProgressDialog* d = s.state.progressDialog.get()) {
     d->ShowStatus(text);
     d->SetButtonText("OK");
-    // The button is the dialog's only way out; an inactive one could never
-    // answer. A stop request needs no answer.
-    if (d->CancelActive()) {
-      // A short sleep between looks keeps the wait from spinning the processor.
-      while (!StopRequested(s) && !d->CheckCancel()) s.clock.SleepMs(10);
-    }
+    // The button is the dialog's only way out; an inactive one could never answer.
+    if (d->CancelActive()) WaitForOk(s, *d);
   }
   s.link.PurgePort();
 }
