@@ -12,10 +12,11 @@ int RunDevices(const Options& options) {
   int exitCode = 0;
   auto cli = CliSession::Start(options, &exitCode);
   if (!cli) return exitCode;
-  const std::string& catalog = cli->session().state.catalogPath;
-  CatalogueListing listing = ListDevices(catalog);
+  Session& session = cli->session();
+  const std::string& catalog = session.state.catalogPath;
+  CatalogueListing listing = ListDevices(session.profiles, catalog);
   for (const std::string& name : listing.devices) {
-    DeviceDefinition d = ReadDeviceDefinition(catalog, name);
+    DeviceDefinition d = ReadDeviceDefinition(session.profiles, catalog, name);
     std::printf("%s\n", name.c_str());
     std::printf("  control program  %s\n", d.downloadFile.c_str());
     std::printf("  load address     %s\n", AddressText(d.loadAddress).c_str());

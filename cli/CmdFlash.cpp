@@ -63,13 +63,8 @@ std::string Rate(uint64_t bytes, double seconds) {
 }
 
 uint64_t FileSize(const std::string& path) {
-  uint64_t size = 0;
-  if (!IsRegularFile(path)) return 0;
-  if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-    if (std::fseek(f, 0, SEEK_END) == 0) size = static_cast<uint64_t>(std::max(0L, std::ftell(f)));
-    std::fclose(f);
-  }
-  return size;
+  FileIdentity id;
+  return RegularFileIdentity(path, &id) ? id.size : 0;
 }
 
 // What the command did, in the words of the command.

@@ -63,12 +63,17 @@ bool InImage(uint32_t start, uint32_t end, uint32_t base) {
 }  // namespace
 
 int DeviceDefinition::BootBaud(std::size_t crystal) const {
-  return crystal < bauds.size() ? bauds[crystal] : 0;
+  if (crystal >= bauds.size() || !IsLineRate(bauds[crystal])) return 0;
+  return bauds[crystal];
 }
 
 int DeviceDefinition::WorkingBaud(std::size_t crystal) const {
-  if (!bauds2.empty()) return crystal < bauds2.size() ? bauds2[crystal] : 0;
-  return crystal < bauds.size() ? bauds[crystal] * 2 : 0;
+  // Doubled in 64 bits: a Baud near the top of the 32-bit range would
+  // overflow, and its double is no rate anyway.
+  int64_t rate = 0;
+  if (!bauds2.empty()) rate = crystal < bauds2.size() ? bauds2[crystal] : 0;
+  else rate = crystal < bauds.size() ? int64_t{bauds[crystal]} * 2 : 0;
+  return IsLineRate(rate) ? static_cast<int>(rate) : 0;
 }
 
 std::vector<uint32_t> ParseAddressList(std::string_view value) {
@@ -89,32 +94,67 @@ std::vector<std::string> ParseClockList(std::string_view value) {
   return out;
 }
 
-std::optional<std::string> FirstMissingKey(const std::string& catalogPath,
-                                           const std::string& section) {
-  for (const char* key : {"DownloadFile", "LoadAddress", "StartAddress", "EndAddress",
-                          "FlashSize", "Clock", "Baud"}) {
-    if (profile::GetString(catalogPath, section, key, "", kValueChars).empty()) return key;
-  }
+namespace {
+
+constexpr const char* kRequiredKeys[] = {"DownloadFile", "LoadAddress", "StartAddress", "EndAddress",
+                                         "FlashSize",    "Clock",       "Baud"};
+
+std::string Text(const profile::IniIndex* index, const std::string& section, const char* key,
+                 std::size_t maxChars) {
+  std::optional<std::string_view> v;
+  if (index) v = index->Find(section, key);
+  std::string out(v.value_or(std::string_view()));
+  if (out.size() > maxChars) out.resize(maxChars);
+  return out;
+}
+
+std::optional<std::string> MissingKey(const profile::IniIndex* index, const std::string& section) {
+  for (const char* key : kRequiredKeys)
+    if (Text(index, section, key, kValueChars).empty()) return key;
   return std::nullopt;
 }
 
+DeviceDefinition Definition(const profile::IniIndex* index, const std::string& section) {
+  DeviceDefinition d;
+  d.name = section;
+  d.downloadFile = Text(index, section, "DownloadFile", kPathChars);
+  std::optional<std::string_view> load;
+  if (index) load = index->Find(section, "LoadAddress");
+  d.loadAddress = load ? static_cast<uint32_t>(profile::ParseProfileInt(*load)) : 0;
+  d.regionStarts = ParseAddressList(Text(index, section, "StartAddress", kValueChars));
+  d.regionEnds = ParseAddressList(Text(index, section, "EndAddress", kValueChars));
+  d.clocks = ParseClockList(Text(index, section, "Clock", kValueChars));
+  d.bauds = ParseBaudList(Text(index, section, "Baud", kValueChars));
+  d.bauds2 = ParseBaudList(Text(index, section, "Baud2", kValueChars));
+  return d;
+}
+
+}  // namespace
+
+std::optional<std::string> FirstMissingKey(const std::string& catalogPath,
+                                           const std::string& section) {
+  profile::Cache profiles;
+  return MissingKey(profiles.Index(catalogPath).get(), section);
+}
+
+bool IsCompleteDefinition(profile::Cache& profiles, const std::string& catalogPath,
+                          const std::string& section) {
+  return !MissingKey(profiles.Index(catalogPath).get(), section);
+}
+
 bool IsCompleteDefinition(const std::string& catalogPath, const std::string& section) {
-  return !FirstMissingKey(catalogPath, section);
+  profile::Cache profiles;
+  return IsCompleteDefinition(profiles, catalogPath, section);
+}
+
+DeviceDefinition ReadDeviceDefinition(profile::Cache& profiles, const std::string& catalogPath,
+                                      const std::string& section) {
+  return Definition(profiles.Index(catalogPath).get(), section);
 }
 
 DeviceDefinition ReadDeviceDefinition(const std::string& catalogPath, const std::string& section) {
-  DeviceDefinition d;
-  d.name = section;
-  d.downloadFile = profile::GetString(catalogPath, section, "DownloadFile", "", kPathChars);
-  d.loadAddress = static_cast<uint32_t>(profile::GetInt(catalogPath, section, "LoadAddress", 0));
-  d.regionStarts =
-      ParseAddressList(profile::GetString(catalogPath, section, "StartAddress", "", kValueChars));
-  d.regionEnds =
-      ParseAddressList(profile::GetString(catalogPath, section, "EndAddress", "", kValueChars));
-  d.clocks = ParseClockList(profile::GetString(catalogPath, section, "Clock", "", kValueChars));
-  d.bauds = ParseBaudList(profile::GetString(catalogPath, section, "Baud", "", kValueChars));
-  d.bauds2 = ParseBaudList(profile::GetString(catalogPath, section, "Baud2", "", kValueChars));
-  return d;
+  profile::Cache profiles;
+  return ReadDeviceDefinition(profiles, catalogPath, section);
 }
 
 std::optional<std::string> DefinitionProblem(const DeviceDefinition& d) {
@@ -141,34 +181,49 @@ std::optional<std::string> DefinitionProblem(const DeviceDefinition& d) {
   if (d.bauds.size() < d.clocks.size()) return "Baud has fewer entries than Clock";
   if (!d.bauds2.empty() && d.bauds2.size() < d.clocks.size())
     return "Baud2 has fewer entries than Clock";
+  const std::string range =
+      " is not a line rate (" + std::to_string(kMinLineRate) + " to " + std::to_string(kMaxLineRate) + " baud)";
   for (std::size_t i = 0; i < d.clocks.size(); ++i) {
-    if (d.BootBaud(i) <= 0) return "Baud entry " + std::to_string(i + 1) + " is not a rate";
-    if (d.WorkingBaud(i) <= 0)
-      return (d.bauds2.empty() ? "Baud entry " : "Baud2 entry ") + std::to_string(i + 1) +
-             " gives no working rate";
+    const std::string entry = " entry " + std::to_string(i + 1) + " (";
+    const int64_t boot = d.bauds[i];
+    if (!IsLineRate(boot)) return "Baud" + entry + std::to_string(boot) + ")" + range;
+    if (!d.bauds2.empty()) {
+      if (!IsLineRate(d.bauds2[i])) return "Baud2" + entry + std::to_string(d.bauds2[i]) + ")" + range;
+    } else if (!IsLineRate(boot * 2)) {
+      return "Baud" + entry + std::to_string(boot) + ") doubled, " + std::to_string(boot * 2) +
+             "," + range + "; give Baud2";
+    }
   }
   return std::nullopt;
 }
 
-CatalogueListing ListDevices(const std::string& catalogPath) {
+CatalogueListing ListDevices(profile::Cache& profiles, const std::string& catalogPath) {
   CatalogueListing listing;
-  listing.readable = IsRegularFile(catalogPath);
-  if (!listing.readable) return listing;
-  for (const std::string& name : profile::SectionNames(catalogPath)) {
+  // One parse for the whole listing: a catalogue of thousands of sections
+  // must not be read once per value.
+  auto index = profiles.Index(catalogPath);
+  listing.readable = index != nullptr;
+  if (!index) return listing;
+  for (const std::string& name : index->SectionNames()) {
     std::string upper = name;
     std::transform(upper.begin(), upper.end(), upper.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (auto missing = FirstMissingKey(catalogPath, name)) {
+    if (auto missing = MissingKey(index.get(), name)) {
       listing.skipped.push_back({upper, *missing + " is missing or empty", true});
       continue;
     }
-    if (auto problem = DefinitionProblem(ReadDeviceDefinition(catalogPath, name))) {
+    if (auto problem = DefinitionProblem(Definition(index.get(), name))) {
       listing.skipped.push_back({upper, *problem, false});
       continue;
     }
     listing.devices.push_back(upper);
   }
   return listing;
+}
+
+CatalogueListing ListDevices(const std::string& catalogPath) {
+  profile::Cache profiles;
+  return ListDevices(profiles, catalogPath);
 }
 
 std::string AddressText(uint32_t value) {
@@ -178,7 +233,7 @@ std::string AddressText(uint32_t value) {
 }
 
 DeviceDefinition SelectedDevice(const Session& s) {
-  return ReadDeviceDefinition(s.state.catalogPath, s.state.DeviceName());
+  return ReadDeviceDefinition(s.profiles, s.state.catalogPath, s.state.DeviceName());
 }
 
 void ApplySelectedDevice(Session& s) {

@@ -8,12 +8,20 @@
 #include <string_view>
 #include <vector>
 
+#include "app/Profile.h"
+
 namespace flash {
 
 struct Session;
 
 inline constexpr const char* kCatalogueFile = "CHIPDEF.INI";
 inline constexpr std::size_t kMaxAddressItems = 10;
+
+// The line rates the programs use: from the slowest rate of the classic
+// table to the fastest that USB serial adapters offer.
+inline constexpr int64_t kMinLineRate = 50;
+inline constexpr int64_t kMaxLineRate = 12'000'000;
+inline bool IsLineRate(int64_t rate) { return rate >= kMinLineRate && rate <= kMaxLineRate; }
 
 struct DeviceDefinition {
   std::string name;  // the section name
@@ -25,7 +33,8 @@ struct DeviceDefinition {
   std::vector<int32_t> bauds;
   std::vector<int32_t> bauds2;  // empty when absent
 
-  // Boot rate, and working rate (Baud2, else twice Baud), for a crystal.
+  // Boot rate, and working rate (Baud2, else twice Baud), for a crystal;
+  // 0 when there is none or it is no line rate (IsLineRate).
   int BootBaud(std::size_t crystal) const;
   int WorkingBaud(std::size_t crystal) const;
 };
@@ -40,11 +49,15 @@ std::vector<int32_t> ParseBaudList(std::string_view value);
 std::vector<std::string> ParseClockList(std::string_view value);
 
 // All seven required keys are present with non-empty values.
+bool IsCompleteDefinition(profile::Cache& profiles, const std::string& catalogPath,
+                          const std::string& section);
 bool IsCompleteDefinition(const std::string& catalogPath, const std::string& section);
 // The first required key that is missing or empty, in the order they are checked.
 std::optional<std::string> FirstMissingKey(const std::string& catalogPath,
                                            const std::string& section);
 
+DeviceDefinition ReadDeviceDefinition(profile::Cache& profiles, const std::string& catalogPath,
+                                      const std::string& section);
 DeviceDefinition ReadDeviceDefinition(const std::string& catalogPath, const std::string& section);
 
 // Why a complete definition cannot be used safely; nothing when it can.
@@ -62,6 +75,8 @@ struct CatalogueListing {
   std::vector<SkippedSection> skipped;
 };
 
+// The whole catalogue is read in one pass over one parse of the file.
+CatalogueListing ListDevices(profile::Cache& profiles, const std::string& catalogPath);
 CatalogueListing ListDevices(const std::string& catalogPath);
 
 // Reads the section of the device at deviceIndex into the session: load

@@ -1,6 +1,9 @@
 #pragma once
 // The few file-system services the program needs, with one file per platform.
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace flash {
@@ -16,9 +19,62 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data,
 
 // Truncates the existing regular file path and writes data into it: for a
 // writable file in a directory that takes no new names. False (with *why)
-// when path is no regular file or any step fails.
+// when path is no regular file (a symbolic link is refused too) or any step fails.
 bool RewriteFileInPlace(const std::string& path, const std::string& data,
                         std::string* why = nullptr);
+
+// What tells one state of a file from another: a file replaced, rewritten
+// or edited shows a different identity.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  uint64_t size = 0;
+  int64_t modifiedNs = 0;  // last modification, nanoseconds since the epoch
+  bool operator==(const FileIdentity&) const = default;
+};
+
+// A file opened for reading only when it is a regular file once symbolic
+// links are followed. The open never blocks: a FIFO, a device or a directory
+// under the name is refused as a file that cannot be opened.
+class InputFile {
+ public:
+  InputFile() = default;
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  bool Open(const std::string& path);
+  bool IsOpen() const { return handle_ >= 0; }
+  void Close();
+  // Up to n bytes; 0 at the end, -1 on a read error.
+  long long Read(void* buffer, std::size_t n);
+  bool Rewind();
+  const FileIdentity& Identity() const { return identity_; }
+
+ private:
+  std::intptr_t handle_ = -1;
+  FileIdentity identity_;
+};
+
+// The whole content of a regular file (InputFile's rules), and its identity.
+// False when it cannot be opened or read.
+bool ReadRegularFile(const std::string& path, std::string* data, FileIdentity* identity = nullptr);
+
+// The identity of the regular file path names; false when there is none.
+bool RegularFileIdentity(const std::string& path, FileIdentity* identity);
+
+// The system clock in the file system's terms (nanoseconds since the epoch),
+// to judge whether a modification time is recent.
+int64_t FileSystemNowNs();
+
+// Why path must not be written as a file of the program's own (the result
+// file, the traces): "it is a symbolic link" or "it is not a regular file".
+// Nothing when it is a regular file or does not exist.
+std::optional<std::string> NotPlainFile(const std::string& path);
+
+// The existing regular file path, opened to append to it, never through a
+// symbolic link and without blocking on a FIFO. Null when that is not so.
+std::FILE* OpenForAppending(const std::string& path);
 
 bool FileExists(const std::string& path);     // a file or a directory
 bool IsRegularFile(const std::string& path);

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "app/FileUtil.h"
@@ -38,8 +39,9 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
     if (why) *why = std::strerror(e);
     return false;
   };
-  // Non-blocking, so a FIFO of that name cannot hold the program at open.
-  int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  // Non-blocking, so a FIFO of that name cannot hold the program at open;
+  // never through a symbolic link, which could point anywhere.
+  int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
   if (fd < 0) return fail(errno);
   struct stat st {};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -58,6 +60,119 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
   const int e = errno;
   ok = (close(fd) == 0) && ok;
   return ok || fail(e ? e : EIO);
+}
+
+namespace {
+
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<uint64_t>(st.st_size);
+#if defined(__APPLE__)
+  id.modifiedNs = int64_t{st.st_mtimespec.tv_sec} * 1'000'000'000 + st.st_mtimespec.tv_nsec;
+#else
+  id.modifiedNs = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+#endif
+  return id;
+}
+
+}  // namespace
+
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
+  handle_ = -1;
+}
+
+bool InputFile::Open(const std::string& path) {
+  Close();
+  if (path.empty()) return false;
+  // O_NONBLOCK: opening a FIFO without a writer would wait for ever.
+  int fd;
+  do {
+    fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return false;
+  }
+  // A regular file never blocks; plain reads from here on.
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  handle_ = fd;
+  identity_ = IdentityOf(st);
+  return true;
+}
+
+long long InputFile::Read(void* buffer, std::size_t n) {
+  if (handle_ < 0) return -1;
+  for (;;) {
+    ssize_t got = read(static_cast<int>(handle_), buffer, n);
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+bool InputFile::Rewind() {
+  return handle_ >= 0 && lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0;
+}
+
+bool ReadRegularFile(const std::string& path, std::string* data, FileIdentity* identity) {
+  InputFile in;
+  if (!in.Open(path)) return false;
+  std::string out;
+  // The size is a hint only: the file may grow or shrink while it is read.
+  if (in.Identity().size < (uint64_t{1} << 30)) out.reserve(static_cast<std::size_t>(in.Identity().size));
+  char buf[64 * 1024];
+  for (;;) {
+    long long n = in.Read(buf, sizeof buf);
+    if (n < 0) return false;
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  *data = std::move(out);
+  if (identity) *identity = in.Identity();
+  return true;
+}
+
+bool RegularFileIdentity(const std::string& path, FileIdentity* identity) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  *identity = IdentityOf(st);
+  return true;
+}
+
+int64_t FileSystemNowNs() {
+  struct timespec ts {};
+  clock_gettime(CLOCK_REALTIME, &ts);
+  return int64_t{ts.tv_sec} * 1'000'000'000 + ts.tv_nsec;
+}
+
+std::optional<std::string> NotPlainFile(const std::string& path) {
+  struct stat st {};
+  if (lstat(path.c_str(), &st) != 0) return std::nullopt;
+  if (S_ISLNK(st.st_mode)) return std::string("it is a symbolic link");
+  if (!S_ISREG(st.st_mode)) return std::string("it is not a regular file");
+  return std::nullopt;
+}
+
+std::FILE* OpenForAppending(const std::string& path) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* f = fdopen(fd, "ab");
+  if (!f) close(fd);
+  return f;
 }
 
 bool FileExists(const std::string& path) {

@@ -2,6 +2,7 @@
 // MoveFileEx with replace for atomic replacement.
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
 #include "app/FileUtil.h"
@@ -34,8 +35,8 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data, std
 }
 
 bool RewriteFileInPlace(const std::string& path, const std::string& data, std::string* why) {
-  if (!IsRegularFile(path)) {
-    if (why) *why = "not a regular file";
+  if (auto problem = NotPlainFile(path); problem || !IsRegularFile(path)) {
+    if (why) *why = problem.value_or("not a regular file");
     return false;
   }
   HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
@@ -48,6 +49,106 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
   if (!ok && why) *why = "error " + std::to_string(GetLastError());
   CloseHandle(h);
   return ok;
+}
+
+namespace {
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileIdentity id;
+  id.device = info.dwVolumeSerialNumber;
+  id.inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  id.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  const uint64_t ticks =
+      (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+  id.modifiedNs = static_cast<int64_t>(ticks) * 100;  // 100 ns units since 1601
+  return id;
+}
+
+// A disk file and not a directory: pipes, consoles and devices are refused.
+bool IsPlainDiskFile(HANDLE h, BY_HANDLE_FILE_INFORMATION* info) {
+  return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, info) &&
+         !(info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() {
+  if (handle_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool InputFile::Open(const std::string& path) {
+  Close();
+  if (path.empty()) return false;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!IsPlainDiskFile(h, &info)) {
+    CloseHandle(h);
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  identity_ = IdentityOf(info);
+  return true;
+}
+
+long long InputFile::Read(void* buffer, std::size_t n) {
+  if (handle_ < 0) return -1;
+  DWORD got = 0;
+  const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return -1;
+  return got;
+}
+
+bool InputFile::Rewind() {
+  return handle_ >= 0 &&
+         SetFilePointer(reinterpret_cast<HANDLE>(handle_), 0, nullptr, FILE_BEGIN) == 0;
+}
+
+bool ReadRegularFile(const std::string& path, std::string* data, FileIdentity* identity) {
+  InputFile in;
+  if (!in.Open(path)) return false;
+  std::string out;
+  char buf[64 * 1024];
+  for (;;) {
+    long long n = in.Read(buf, sizeof buf);
+    if (n < 0) return false;
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  *data = std::move(out);
+  if (identity) *identity = in.Identity();
+  return true;
+}
+
+bool RegularFileIdentity(const std::string& path, FileIdentity* identity) {
+  InputFile in;
+  if (!in.Open(path)) return false;
+  *identity = in.Identity();
+  return true;
+}
+
+int64_t FileSystemNowNs() {
+  FILETIME ft{};
+  GetSystemTimeAsFileTime(&ft);
+  const uint64_t ticks = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+  return static_cast<int64_t>(ticks) * 100;
+}
+
+std::optional<std::string> NotPlainFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return std::string("it is a symbolic link");
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return std::string("it is not a regular file");
+  return std::nullopt;
+}
+
+std::FILE* OpenForAppending(const std::string& path) {
+  if (NotPlainFile(path) || !IsRegularFile(path)) return nullptr;
+  return std::fopen(path.c_str(), "ab");
 }
 
 bool FileExists(const std::string& path) {

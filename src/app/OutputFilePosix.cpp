@@ -57,10 +57,15 @@ OutputFile::OutputFile(std::string target, OutputMode mode) : target_(std::move(
   umask(mask);
   mode_t perm = 0666 & ~mask;
   struct stat st {};
-  if (mode == OutputMode::KeepExisting) {
-    perm = 0644;
-    if (stat(target_.c_str(), &st) == 0 && S_ISREG(st.st_mode)) perm = st.st_mode & 07777;
+  const bool exists = stat(target_.c_str(), &st) == 0;
+  // A device, FIFO or directory under the name is no file to replace: the
+  // rename would put a plain file where /dev/null or a pipe was.
+  if (exists && !S_ISREG(st.st_mode)) {
+    error_ = OutputError::Other;
+    errorText_ = "it is not a regular file";
+    return;
   }
+  if (mode == OutputMode::KeepExisting) perm = exists ? st.st_mode & 07777 : 0644;
 #ifdef O_TMPFILE
   // The unnamed file needs /proc to be given its name later.
   if (access("/proc/self/fd", X_OK) == 0) {

@@ -24,6 +24,13 @@ void OutputFile::Fail(int error) {
 }
 
 OutputFile::OutputFile(std::string target, OutputMode) : target_(std::move(target)) {
+  // A directory under the name is no file to replace.
+  const DWORD a = GetFileAttributesA(target_.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
+    error_ = OutputError::Other;
+    errorText_ = "it is not a regular file";
+    return;
+  }
   temp_ = target_ + ".part";
   HANDLE h = CreateFileA(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);

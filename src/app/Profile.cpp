@@ -2,8 +2,6 @@
 
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "app/FileUtil.h"
 
@@ -71,35 +69,16 @@ std::optional<KeyValue> SplitKeyValue(std::string_view text) {
   return KeyValue{Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
 }
 
-std::optional<std::string> ReadWhole(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
 }
 
-std::optional<std::string> FindValue(const std::string& path, std::string_view section,
-                                     std::string_view key) {
-  auto data = ReadWhole(path);
-  if (!data) return std::nullopt;
-  bool inSection = false;
-  for (const Line& line : SplitLines(*data)) {
-    if (auto name = HeaderName(line.text)) {
-      if (inSection) return std::nullopt;  // the first section of that name decides
-      inSection = EqualsNoCase(*name, section);
-      continue;
-    }
-    if (!inSection) continue;
-    if (auto kv = SplitKeyValue(line.text); kv && EqualsNoCase(kv->key, key)) {
-      std::string_view v = kv->value;
-      // A value in double quotes loses them, as the platform's reader does.
-      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
-      return std::string(v);
-    }
-  }
-  return std::nullopt;
-}
+// A file modified this recently may be modified again within the same tick
+// of the file system's clock (up to 2 s on FAT) and keep its identity, so its
+// index is not trusted for the next read.
+constexpr int64_t kRacyNs = 2'000'000'000;
 
 }  // namespace
 
@@ -113,25 +92,98 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::vector<std::string> SectionNames(const std::string& path) {
-  std::vector<std::string> names;
-  auto data = ReadWhole(path);
-  if (!data) return names;
-  for (const Line& line : SplitLines(*data)) {
-    auto name = HeaderName(line.text);
-    if (!name) continue;
-    bool seen = false;
-    for (const auto& n : names) seen = seen || EqualsNoCase(n, *name);
-    if (!seen) names.emplace_back(*name);
+IniIndex::IniIndex(std::string_view text) {
+  std::unordered_map<std::string, std::string>* current = nullptr;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t nl = text.find('\n', pos);
+    if (nl == std::string_view::npos) nl = text.size();
+    std::string_view line = text.substr(pos, nl - pos);
+    pos = nl + 1;
+    if (auto name = HeaderName(line)) {
+      auto [it, fresh] = byName_.try_emplace(Lower(*name), sections_.size());
+      if (fresh) {
+        names_.emplace_back(*name);
+        sections_.emplace_back();
+        current = &sections_.back();
+      } else {
+        current = nullptr;  // the first section of that name decides
+      }
+      continue;
+    }
+    if (!current) continue;
+    if (auto kv = SplitKeyValue(line)) {
+      std::string_view v = kv->value;
+      // A value in double quotes loses them, as the platform's reader does.
+      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+      current->try_emplace(Lower(kv->key), v);
+    }
   }
-  return names;
+}
+
+std::optional<std::string_view> IniIndex::Find(std::string_view section,
+                                               std::string_view key) const {
+  auto s = byName_.find(Lower(section));
+  if (s == byName_.end()) return std::nullopt;
+  const auto& keys = sections_[s->second];
+  auto k = keys.find(Lower(key));
+  if (k == keys.end()) return std::nullopt;
+  return std::string_view(k->second);
+}
+
+std::shared_ptr<const IniIndex> Cache::Index(const std::string& path) {
+  FileIdentity now;
+  if (!RegularFileIdentity(path, &now)) {
+    entries_.erase(path);
+    return nullptr;
+  }
+  auto it = entries_.find(path);
+  if (it != entries_.end() && it->second.identity == now &&
+      it->second.readAtNs - now.modifiedNs >= kRacyNs)
+    return it->second.index;
+  Entry e;
+  e.readAtNs = FileSystemNowNs();
+  std::string text;
+  if (!ReadRegularFile(path, &text, &e.identity)) {
+    entries_.erase(path);
+    return nullptr;
+  }
+  e.index = std::make_shared<const IniIndex>(text);
+  auto index = e.index;
+  entries_[path] = std::move(e);
+  return index;
+}
+
+std::vector<std::string> Cache::SectionNames(const std::string& path) {
+  auto index = Index(path);
+  return index ? index->SectionNames() : std::vector<std::string>{};
+}
+
+std::string Cache::GetString(const std::string& path, std::string_view section,
+                             std::string_view key, std::string_view def, std::size_t maxChars) {
+  auto index = Index(path);
+  std::optional<std::string_view> found;
+  if (index) found = index->Find(section, key);
+  std::string value(found.value_or(def));
+  if (value.size() > maxChars) value.resize(maxChars);
+  return value;
+}
+
+int32_t Cache::GetInt(const std::string& path, std::string_view section, std::string_view key,
+                      int32_t def) {
+  auto index = Index(path);
+  if (!index) return def;
+  auto found = index->Find(section, key);
+  return found ? ParseProfileInt(*found) : def;
+}
+
+std::vector<std::string> SectionNames(const std::string& path) {
+  return Cache().SectionNames(path);
 }
 
 std::string GetString(const std::string& path, std::string_view section, std::string_view key,
                       std::string_view def, std::size_t maxChars) {
-  std::string value = FindValue(path, section, key).value_or(std::string(def));
-  if (value.size() > maxChars) value.resize(maxChars);
-  return value;
+  return Cache().GetString(path, section, key, def, maxChars);
 }
 
 int32_t ParseProfileInt(std::string_view t) {
@@ -155,16 +207,20 @@ int32_t ParseProfileInt(std::string_view t) {
 
 int32_t GetInt(const std::string& path, std::string_view section, std::string_view key,
                int32_t def) {
-  auto value = FindValue(path, section, key);
-  if (!value) return def;
-  return ParseProfileInt(*value);
+  return Cache().GetInt(path, section, key, def);
 }
 
-bool WriteString(const std::string& path, std::string_view section, std::string_view key,
-                 std::string_view value) {
-  std::string data = ReadWhole(path).value_or(std::string());
-  std::vector<Line> lines = SplitLines(data);
+namespace {
 
+// The edited text, or nothing when the file is there but cannot be read.
+std::optional<std::string> EditedText(const std::string& path, std::string_view section,
+                                      std::string_view key, std::string_view value) {
+  std::string data;
+  if (!ReadRegularFile(path, &data)) {
+    if (FileExists(path)) return std::nullopt;
+    data.clear();
+  }
+  std::vector<Line> lines = SplitLines(data);
   std::string eol = "\r\n";  // new files get the line ends Windows installations use
   for (const Line& l : lines) {
     if (!l.end.empty()) {
@@ -211,7 +267,33 @@ bool WriteString(const std::string& path, std::string_view section, std::string_
   }
   std::string out;
   for (const Line& l : lines) out += l.text + l.end;
-  return ReplaceFileAtomically(path, out);
+  return out;
+}
+
+}  // namespace
+
+bool WriteString(const std::string& path, std::string_view section, std::string_view key,
+                 std::string_view value) {
+  auto text = EditedText(path, section, key, value);
+  return text && ReplaceFileAtomically(path, *text);
+}
+
+bool Cache::WriteString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value) {
+  auto text = EditedText(path, section, key, value);
+  if (!text || !ReplaceFileAtomically(path, *text)) {
+    entries_.erase(path);
+    return false;
+  }
+  Entry e;
+  e.readAtNs = FileSystemNowNs();
+  if (!RegularFileIdentity(path, &e.identity)) {
+    entries_.erase(path);
+    return true;
+  }
+  e.index = std::make_shared<const IniIndex>(*text);
+  entries_[path] = std::move(e);
+  return true;
 }
 
 }  // namespace flash::profile

@@ -5,6 +5,7 @@
 
 #include "app/Clock.h"
 #include "app/CommandLine.h"
+#include "app/Profile.h"
 #include "app/SessionState.h"
 
 namespace flash {
@@ -24,6 +25,9 @@ struct Session {
   // Set from outside the command to stop it (a signal, the window closing):
   // 0 for none, else a StopReason. The front end owns it; the engines only read it.
   std::atomic<int>* stopRequest = nullptr;
+  // The INI files this session reads, each parsed once while it is unchanged.
+  // A cache only, so reads through a const session may fill it.
+  mutable profile::Cache profiles;
 };
 
 // Why a command was asked to stop: a signal's number, or the window closing.

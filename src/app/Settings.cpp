@@ -12,9 +12,9 @@ constexpr const char* kRecent = "Recent";
 
 void LoadRecentChoices(Session& s) {
   const std::string path = s.state.programDir + kRecentFile;
-  s.state.deviceIndex = profile::GetInt(path, kRecent, "CPU", 0);
-  s.state.crystalIndex = profile::GetInt(path, kRecent, "RATE", 0);
-  std::string remembered = profile::GetString(path, kRecent, "Write File", "", 259);
+  s.state.deviceIndex = s.profiles.GetInt(path, kRecent, "CPU", 0);
+  s.state.crystalIndex = s.profiles.GetInt(path, kRecent, "RATE", 0);
+  std::string remembered = s.profiles.GetString(path, kRecent, "Write File", "", 259);
   if (auto arg = s.args.HexFile()) {
     // Made absolute once, so it means the same file whatever the current directory.
     s.state.hexFilePath = AbsolutePath(*arg);
@@ -27,10 +27,10 @@ void LoadRecentChoices(Session& s) {
 void SaveRecentChoices(Session& s) {
   const std::string path = s.state.programDir + kRecentFile;
   if (s.state.deviceIndex < 0) s.state.deviceIndex = 0;
-  profile::WriteString(path, kRecent, "CPU", std::to_string(s.state.deviceIndex));
+  s.profiles.WriteString(path, kRecent, "CPU", std::to_string(s.state.deviceIndex));
   if (s.state.crystalIndex < 0) s.state.crystalIndex = 0;
-  profile::WriteString(path, kRecent, "RATE", std::to_string(s.state.crystalIndex));
-  profile::WriteString(path, kRecent, "Write File", s.state.hexFilePath);
+  s.profiles.WriteString(path, kRecent, "RATE", std::to_string(s.state.crystalIndex));
+  s.profiles.WriteString(path, kRecent, "Write File", s.state.hexFilePath);
   s.ui.SetHexFileTooltip(s.state.hexFilePath);
 }
 
@@ -40,21 +40,21 @@ void LoadUserSettings(Session& s) {
   if (auto index = s.args.PortIndex()) {
     u.comPortIndex = static_cast<uint8_t>(*index);
   } else {
-    u.comPortIndex = static_cast<uint8_t>(profile::GetInt(path, "Com", "Com", 0));
+    u.comPortIndex = static_cast<uint8_t>(s.profiles.GetInt(path, "Com", "Com", 0));
   }
-  u.soundEnabled = profile::GetInt(path, "Sound", "Sound", 0);
-  u.errorEnable = profile::GetInt(path, "Sound", "ErrorEnable", 0);
-  u.errorType = profile::GetInt(path, "Sound", "ErrorType", 0);
-  u.errorFile = profile::GetString(path, "Sound", "ErrorPass", "<none>", 260);
-  u.endEnable = profile::GetInt(path, "Sound", "EndEnable", 0);
-  u.endType = profile::GetInt(path, "Sound", "EndType", 0);
-  u.endFile = profile::GetString(path, "Sound", "EndPass", "<none>", 260);
-  u.toolTipsEnabled = profile::GetInt(path, "Tool", "ToolTips", 0);
+  u.soundEnabled = s.profiles.GetInt(path, "Sound", "Sound", 0);
+  u.errorEnable = s.profiles.GetInt(path, "Sound", "ErrorEnable", 0);
+  u.errorType = s.profiles.GetInt(path, "Sound", "ErrorType", 0);
+  u.errorFile = s.profiles.GetString(path, "Sound", "ErrorPass", "<none>", 260);
+  u.endEnable = s.profiles.GetInt(path, "Sound", "EndEnable", 0);
+  u.endType = s.profiles.GetInt(path, "Sound", "EndType", 0);
+  u.endFile = s.profiles.GetString(path, "Sound", "EndPass", "<none>", 260);
+  u.toolTipsEnabled = s.profiles.GetInt(path, "Tool", "ToolTips", 0);
   s.ui.SetCommandGroupCaption(CommandGroupCaption(u));
 }
 
 void SaveComPort(Session& s, int index) {
-  profile::WriteString(s.state.programDir + kCustomizeFile, "Com", "Com", std::to_string(index));
+  s.profiles.WriteString(s.state.programDir + kCustomizeFile, "Com", "Com", std::to_string(index));
   LoadUserSettings(s);
 }
 

@@ -37,7 +37,7 @@ StartupStatus StartUp(Session& s, const std::string& programDir) {
   LoadRecentChoices(s);
 
   st.catalogPath = st.programDir + kCatalogueFile;
-  CatalogueListing listing = ListDevices(st.catalogPath);
+  CatalogueListing listing = ListDevices(s.profiles, st.catalogPath);
   if (!listing.readable) return Fail(s, StartupStatus::RegistFailed);
   for (const auto& skipped : listing.skipped) {
     if (!skipped.incomplete)

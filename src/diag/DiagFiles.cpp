@@ -43,7 +43,11 @@ bool WriteResultFile(Session& s, MessageId id, const std::string& text) {
   // Replaced whole, so a reader never sees half a result; a writable file in
   // a directory that takes no new names is still rewritten in place.
   const std::string content = ResultFileContent(id, text);
-  bool ok = ReplaceFileAtomically(path, content, &why) || RewriteFileInPlace(path, content, &why);
+  // Never through a link or onto a special file: a link planted there would
+  // make every run overwrite the file it points to.
+  bool ok = false;
+  if (auto problem = NotPlainFile(path)) why = *problem;
+  else ok = ReplaceFileAtomically(path, content, &why) || RewriteFileInPlace(path, content, &why);
   if (!ok) {
     s.state.resultFileFailed = true;
     s.ui.LogLine("flash: the result file " + path + " could not be written: " + why);
@@ -83,14 +87,20 @@ std::string ElapsedText(const WallTime& start, const WallTime& end) {
 void WriteTimingTrace(Session& s, int operation) {
   s.state.endTime = s.clock.Now();
   const std::string path = s.state.programDir + kTimingFile;
-  if (!IsRegularFile(path)) return;
   const char* key = TimingKey(operation);
   if (!*key) return;
+  // The trace is on while a regular file of that name exists; a link there
+  // is refused rather than followed.
+  if (auto problem = NotPlainFile(path)) {
+    s.ui.LogLine("flash: " + path + " is not written: " + *problem);
+    return;
+  }
+  if (!IsRegularFile(path)) return;
   LocalDate d = s.clock.Today();
   char date[32];
   std::snprintf(date, sizeof date, "%04d%02d%02d", d.year, d.month, d.day);
   std::string section = std::string(date) + " - " + s.state.DeviceName();
-  profile::WriteString(path, section, key, ElapsedText(s.state.startTime, s.state.endTime));
+  s.profiles.WriteString(path, section, key, ElapsedText(s.state.startTime, s.state.endTime));
 }
 
 int NextCrtRandom(uint32_t& state) {
@@ -99,7 +109,7 @@ int NextCrtRandom(uint32_t& state) {
 }
 
 uint8_t CrcTestHit(Session& s) {
-  if (!FileExists(s.state.programDir + kCrcTestFile)) return 0;
+  if (!IsRegularFile(s.state.programDir + kCrcTestFile)) return 0;
   return (NextCrtRandom(s.state.crcTestRandom) & 0x7F) == 0 ? 1 : 0;
 }
 

@@ -53,7 +53,10 @@ DecodeOutcome DecodeIntelHexFile(LineSource& source, RecordSink& sink) {
     if (st == LineStatus::ReadError) return {DecodeError::Read, lineNumber};
     if (line.empty()) continue;
     IntelHexFields f;
-    switch (DecodeIntelHexLine(line, bytes, &f)) {
+    IntelLineResult r = DecodeIntelHexLine(line, bytes, &f);
+    // The character check covers what the source cut off the line as well.
+    if (r != IntelLineResult::NotRecord && !source.CutPartIsHex()) r = IntelLineResult::Malformed;
+    switch (r) {
       case IntelLineResult::Good: break;
       case IntelLineResult::NotRecord: return {DecodeError::File, lineNumber};
       case IntelLineResult::Malformed: return {DecodeError::Decode, lineNumber};

@@ -1,16 +1,28 @@
 #include "image/LineSource.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "app/FileUtil.h"
+#include "image/HexDigits.h"
 
 namespace flash {
 namespace {
 
 // Drops the CR of a CR LF terminator; lone CRs elsewhere stay in the line.
-std::string_view WithoutCr(const char* begin, std::size_t n, bool hadLf) {
-  if (hadLf && n > 0 && begin[n - 1] == '\r') --n;
-  return {begin, n};
+std::size_t WithoutCr(const char* begin, std::size_t n, bool hadLf) {
+  return hadLf && n > 0 && begin[n - 1] == '\r' ? n - 1 : n;
+}
+
+bool AllHex(const char* p, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i)
+    if (hexdigits::Digit(p[i]) == hexdigits::kNotHex) return false;
+  return true;
+}
+
+// A line held whole (in memory or in one block), cut to kKeptLineChars.
+std::string_view Cut(const char* begin, std::size_t n, bool* cutPartIsHex) {
+  *cutPartIsHex = n <= kKeptLineChars || AllHex(begin + kKeptLineChars, n - kKeptLineChars);
+  return {begin, n < kKeptLineChars ? n : kKeptLineChars};
 }
 
 }  // namespace
@@ -21,25 +33,19 @@ LineStatus MemoryLineSource::Next(std::string_view& line) {
   std::size_t rest = text_.size() - pos_;
   const void* lf = std::memchr(begin, '\n', rest);
   if (!lf) {
-    line = WithoutCr(begin, rest, false);
+    line = Cut(begin, WithoutCr(begin, rest, false), &cutPartIsHex_);
     pos_ = text_.size();
   } else {
     std::size_t n = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
-    line = WithoutCr(begin, n, true);
+    line = Cut(begin, WithoutCr(begin, n, true), &cutPartIsHex_);
     pos_ += n + 1;
   }
   return LineStatus::Line;
 }
 
 bool FileLineSource::Open(const std::string& path) {
-  file_.reset();
-  // A directory opens for reading on some systems but holds no lines.
-  if (path.empty() || IsDirectory(path)) return false;
-  // Binary mode: the CR of CR LF is removed here, alike on every platform.
-  file_.reset(std::fopen(path.c_str(), "rb"));
-  if (!file_) return false;
-  // The blocks are large; a second buffer inside stdio would only copy them.
-  std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+  // Binary reads: the CR of CR LF is removed here, alike on every platform.
+  if (!file_.Open(path)) return false;
   if (!block_) block_.reset(new char[kReadBlock]);
   pos_ = len_ = 0;
   readError_ = false;
@@ -47,19 +53,52 @@ bool FileLineSource::Open(const std::string& path) {
 }
 
 void FileLineSource::Rewind() {
-  if (!file_) return;
-  std::clearerr(file_.get());
-  std::rewind(file_.get());
+  if (!file_.IsOpen()) return;
+  readError_ = !file_.Rewind();
   pos_ = len_ = 0;
-  readError_ = false;
 }
 
 bool FileLineSource::FillBlock() {
   pos_ = len_ = 0;
-  if (!file_ || readError_) return false;
-  len_ = std::fread(block_.get(), 1, kReadBlock, file_.get());
-  if (len_ == 0 && std::ferror(file_.get())) readError_ = true;
+  if (!file_.IsOpen() || readError_) return false;
+  long long n = file_.Read(block_.get(), kReadBlock);
+  if (n < 0) {
+    readError_ = true;
+    return false;
+  }
+  len_ = static_cast<std::size_t>(n);
   return len_ > 0;
+}
+
+void FileLineSource::Carry(const char* piece, std::size_t n) {
+  if (n == 0) return;
+  // One character beyond the kept ones, so that the CR of a CR LF can still
+  // be told from a character of the line.
+  constexpr std::size_t kRoom = kKeptLineChars + 1;
+  const std::size_t take = carry_.size() < kRoom ? std::min(n, kRoom - carry_.size()) : 0;
+  carry_.append(piece, take);
+  for (std::size_t i = take; i < n; ++i)
+    droppedNonHex_ += hexdigits::Digit(piece[i]) == hexdigits::kNotHex;
+  carriedLength_ += n;
+  lastChar_ = piece[n - 1];
+}
+
+std::string_view FileLineSource::CarriedLine(bool hadLf) {
+  uint64_t length = carriedLength_;
+  if (hadLf && length > 0 && lastChar_ == '\r') {
+    // The terminator's CR: out of the line, and out of the checked part.
+    if (length > carry_.size()) --droppedNonHex_;
+    else carry_.pop_back();
+    --length;
+  }
+  if (length <= kKeptLineChars) {
+    cutPartIsHex_ = true;
+    return {carry_.data(), static_cast<std::size_t>(length)};
+  }
+  const std::size_t keptBeyond = std::min<std::size_t>(carry_.size(), static_cast<std::size_t>(length));
+  cutPartIsHex_ = droppedNonHex_ == 0 &&
+                  AllHex(carry_.data() + kKeptLineChars, keptBeyond - kKeptLineChars);
+  return {carry_.data(), kKeptLineChars};
 }
 
 LineStatus FileLineSource::Next(std::string_view& line) {
@@ -69,26 +108,28 @@ LineStatus FileLineSource::Next(std::string_view& line) {
   if (const void* lf = std::memchr(begin, '\n', rest)) {
     std::size_t n = static_cast<std::size_t>(static_cast<const char*>(lf) - begin);
     pos_ += n + 1;
-    line = WithoutCr(begin, n, true);
+    line = Cut(begin, WithoutCr(begin, n, true), &cutPartIsHex_);
     return LineStatus::Line;
   }
   // The line goes on in the next block.
-  carry_.assign(begin, rest);
+  carry_.clear();
+  carriedLength_ = droppedNonHex_ = 0;
+  Carry(begin, rest);
   for (;;) {
     if (!FillBlock()) {
       if (readError_) return LineStatus::ReadError;
-      line = WithoutCr(carry_.data(), carry_.size(), false);  // last line, no terminator
+      line = CarriedLine(false);  // last line, no terminator
       return LineStatus::Line;
     }
     const char* b = block_.get();
     if (const void* lf = std::memchr(b, '\n', len_)) {
       std::size_t n = static_cast<std::size_t>(static_cast<const char*>(lf) - b);
-      carry_.append(b, n);
+      Carry(b, n);
       pos_ = n + 1;
-      line = WithoutCr(carry_.data(), carry_.size(), true);
+      line = CarriedLine(true);
       return LineStatus::Line;
     }
-    carry_.append(b, len_);
+    Carry(b, len_);
   }
 }
 

@@ -67,7 +67,9 @@ DecodeOutcome DecodeSRecordFile(LineSource& source, RecordSink& sink) {
         return {DecodeError::SFormat, lineNumber};
     }
     SRecordFields fields;
-    std::size_t n = DecodeSRecordLine(line, bytes, &fields);
+    // Characters beyond the decoded pairs must be hex digits too, also where
+    // the source did not keep them.
+    std::size_t n = source.CutPartIsHex() ? DecodeSRecordLine(line, bytes, &fields) : 0;
     if (n == 0) return {DecodeError::Decode, lineNumber};
     if (sink.Place(fields.address, bytes + fields.dataStart, n) != PlaceResult::Ok)
       return {DecodeError::Address, lineNumber};

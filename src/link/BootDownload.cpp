@@ -1,7 +1,6 @@
 #include "link/BootDownload.h"
 
 #include <array>
-#include <fstream>
 #include <new>
 
 #include "app/Catalogue.h"
@@ -59,21 +58,26 @@ std::string ControlProgramPath(const Session& s, const std::string& downloadFile
 }
 
 int LoadControlProgram(const std::string& path, int crystalIndex, std::vector<uint8_t>* image) {
-  if (!IsRegularFile(path)) return msg::kOpenDownloadFile;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return msg::kOpenDownloadFile;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  // Byte 7 must exist to carry the crystal index.
-  if (size < static_cast<std::streamoff>(kCrystalIndexOffset + 1) || size > UINT32_MAX)
-    return msg::kFileAccess;
-  in.seekg(0, std::ios::beg);
+  // Only a regular file: a FIFO or a device under the name would block or
+  // never end.
+  InputFile in;
+  if (!in.Open(path)) return msg::kOpenDownloadFile;
+  const uint64_t size = in.Identity().size;
+  // Byte 7 must exist to carry the crystal index; the length goes into a
+  // 32-bit frame field.
+  if (size < kCrystalIndexOffset + 1 || size > UINT32_MAX) return msg::kFileAccess;
   try {
     image->assign(static_cast<std::size_t>(size), 0);
   } catch (const std::bad_alloc&) {
     return msg::kNoMemory;
   }
-  if (!in.read(reinterpret_cast<char*>(image->data()), size)) {
+  std::size_t done = 0;
+  while (done < image->size()) {
+    long long n = in.Read(image->data() + done, image->size() - done);
+    if (n <= 0) break;  // an error, or the file shrank under us
+    done += static_cast<std::size_t>(n);
+  }
+  if (done != image->size()) {
     image->clear();
     return msg::kFileAccess;
   }
@@ -84,7 +88,9 @@ int LoadControlProgram(const std::string& path, int crystalIndex, std::vector<ui
 bool OpenBootPort(Session& s) {
   const int rate = SelectedDevice(s).BootBaud(static_cast<std::size_t>(s.state.crystalIndex));
   const int port = s.state.settings.comPortIndex + 1;
-  if (MessageId r = s.link.OpenPort(port, rate); r != 0) {
+  const MessageId r = s.link.OpenPort(port, rate);
+  if (std::string notice = s.link.TakeOpenNotice(); !notice.empty()) s.ui.LogLine("flash: " + notice);
+  if (r != 0) {
     if (r == msg::kOpenPort && !s.link.LastOpenError().empty())
       s.ui.LogLine("COM" + std::to_string(port) + ": " + s.link.LastOpenError());
     s.link.ClosePort();

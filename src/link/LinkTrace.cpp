@@ -27,7 +27,7 @@ void StreamTraceSink::Line(const std::string& text) {
   std::fflush(stream_);
 }
 
-FileTraceSink::FileTraceSink(const std::string& path) : file_(std::fopen(path.c_str(), "ab")) {}
+FileTraceSink::FileTraceSink(const std::string& path) : file_(OpenForAppending(path)) {}
 
 FileTraceSink::~FileTraceSink() {
   if (file_) std::fclose(file_);
@@ -114,7 +114,9 @@ std::unique_ptr<Port> TracingPortFactory::Open(int comNumber, std::string* reaso
   if (!port) return nullptr;
   std::unique_ptr<TraceSink> file;
   const std::string path = programDir_ + kLinkTraceFile;
-  if (IsRegularFile(path)) {
+  if (auto problem = NotPlainFile(path); problem && FileExists(path)) {
+    if (reason) *reason = std::string(kLinkTraceFile) + " is not written: " + *problem;
+  } else if (IsRegularFile(path)) {
     auto sink = std::make_unique<FileTraceSink>(path);
     if (sink->IsOpen()) file = std::move(sink);
   }

@@ -40,7 +40,9 @@ class PortFactory {
  public:
   virtual ~PortFactory() = default;
   // Opens COM<comNumber> for exclusive use. Null on failure, with the
-  // operating system's reason in *reason (for the user's hint, not the message).
+  // operating system's reason in *reason (for the user's hint, not the
+  // message). A port that opens may still leave a notice there (a trace
+  // file that is refused).
   virtual std::unique_ptr<Port> Open(int comNumber, std::string* reason) = 0;
 };
 

@@ -7,6 +7,7 @@ MessageId SerialLink::OpenPort(int portNumber, int baudRate) {
   lastOpenError_.clear();
   port_ = factory_.Open(portNumber, &lastOpenError_);
   if (!port_) return msg::kOpenPort;
+  openNotice_ = std::exchange(lastOpenError_, std::string());
   // A failed configuration leaves the port open; the caller's ClosePort releases it.
   if (MessageId r = port_->Configure(baudRate); r != 0) return r;
   portNumber_ = portNumber;

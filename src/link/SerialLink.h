@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/Messages.h"
 #include "link/Port.h"
@@ -34,6 +35,8 @@ class SerialLink {
   int CurrentBaudRate() const { return currentBaudRate_; }
   // The operating system's reason for the last failed open.
   const std::string& LastOpenError() const { return lastOpenError_; }
+  // What the last successful open had to say (empty for nothing); taken once.
+  std::string TakeOpenNotice() { return std::exchange(openNotice_, std::string()); }
 
  private:
   PortFactory& factory_;
@@ -41,6 +44,7 @@ class SerialLink {
   int portNumber_ = 0;
   int currentBaudRate_ = 0;
   std::string lastOpenError_;
+  std::string openNotice_;
 };
 
 }  // namespace flash

@@ -64,6 +64,7 @@ bool NewProgressDialog(Session& s, int style, const std::string& caption) {
 
 bool CommandScope::OpenWorkingPort() {
   MessageId r = s_.link.OpenPort(s_.state.settings.comPortIndex + 1, s_.state.linkBaud);
+  if (std::string notice = s_.link.TakeOpenNotice(); !notice.empty()) s_.ui.LogLine("flash: " + notice);
   if (r != 0) {
     s_.link.ClosePort();
     ReportResult(s_, r, KindError, SoundError);

@@ -76,7 +76,42 @@ INSTANTIATE_TEST_SUITE_P(
         ProblemCase{"0", "FF", ",", "9600", "", "Clock has no items"},
         ProblemCase{"0", "FF", "4,8", "9600", "", "Baud has fewer"},
         ProblemCase{"0", "FF", "4,8", "9600,9600", "38400", "Baud2 has fewer"},
-        ProblemCase{"0", "FF", "4", "0", "", "not a rate"}));
+        ProblemCase{"0", "FF", "4", "0", "", "Baud entry 1 (0) is not a line rate"},
+        // Rates: positive, within what a port takes, also once doubled; the
+        // doubling is done without overflow.
+        ProblemCase{"0", "FF", "4", "-9600", "", "Baud entry 1 (-9600) is not a line rate"},
+        ProblemCase{"0", "FF", "4", "49", "", "(49) is not a line rate"},
+        ProblemCase{"0", "FF", "4", "6000000", "", nullptr},
+        ProblemCase{"0", "FF", "4", "6000001", "", "doubled, 12000002, is not a line rate"},
+        ProblemCase{"0", "FF", "4", "1073741824", "", "Baud entry 1 (1073741824) is not a line rate"},
+        ProblemCase{"0", "FF", "4", "99999999999", "", "(2147483647) is not a line rate"},
+        ProblemCase{"0", "FF", "4", "1073741824", "115200", "Baud entry 1 (1073741824) is not"},
+        ProblemCase{"0", "FF", "4,8", "9600,9600", "115200,0", "Baud2 entry 2 (0) is not"},
+        ProblemCase{"0", "FF", "4", "9600", "12000001", "Baud2 entry 1 (12000001)"},
+        // Addresses at the ends of the range: saturated, wrapped, reversed.
+        ProblemCase{"0", "FFFFFFFF", "4", "9600", "", "does not fit"},
+        ProblemCase{"FFFFFFFF", "FFFFFFFF", "4", "9600", "", "does not fit"},
+        ProblemCase{"7FFFFFFF", "7FFFFFFF", "4", "9600", "", "does not fit"},
+        ProblemCase{"0", "-1", "4", "9600", "", "does not fit"},
+        ProblemCase{"20000000,200FFFFF", "200FFFFE,FFFFFFFF", "4", "9600", "", "does not fit"},
+        ProblemCase{"200FFFFF", "200FFFFF", "4", "9600", "", nullptr},
+        ProblemCase{"FFFFFFFF", "0", "4", "9600", "", "ends before it starts"}));
+
+// The rates handed to the link are never an overflowed or out-of-range value.
+TEST(Catalogue, RatesOutsideTheLineRatesReadAsNone) {
+  DeviceDefinition d;
+  d.bauds = {1073741824, 9600, -5, 2147483647};
+  EXPECT_EQ(d.BootBaud(0), 0);
+  EXPECT_EQ(d.WorkingBaud(0), 0);
+  EXPECT_EQ(d.BootBaud(1), 9600);
+  EXPECT_EQ(d.WorkingBaud(1), 19200);
+  EXPECT_EQ(d.WorkingBaud(2), 0);
+  EXPECT_EQ(d.WorkingBaud(3), 0);
+  EXPECT_EQ(d.WorkingBaud(4), 0);
+  d.bauds2 = {57600};
+  EXPECT_EQ(d.WorkingBaud(0), 57600);
+  EXPECT_EQ(d.WorkingBaud(1), 0);
+}
 
 TEST(Startup, ListsCompleteDefinitionsInFileOrderInUpperCase) {
   TestSession t;

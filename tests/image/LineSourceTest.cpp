@@ -9,17 +9,37 @@
 namespace flash {
 namespace {
 
-std::vector<std::string> Lines(LineSource& src) {
-  std::vector<std::string> out;
+// What a source hands out for one line: the kept part, and whether what was
+// cut off is all hex digits.
+struct Seen {
+  std::string kept;
+  bool cutPartIsHex;
+  bool operator==(const Seen&) const = default;
+};
+
+std::vector<Seen> Lines(LineSource& src) {
+  std::vector<Seen> out;
   std::string_view line;
-  while (src.Next(line) == LineStatus::Line) out.emplace_back(line);
+  while (src.Next(line) == LineStatus::Line) out.push_back({std::string(line), src.CutPartIsHex()});
+  return out;
+}
+
+// The rule, applied to whole lines.
+std::vector<Seen> Expected(const std::vector<std::string>& lines) {
+  std::vector<Seen> out;
+  for (const std::string& l : lines) {
+    bool hex = true;
+    for (std::size_t i = kKeptLineChars; i < l.size(); ++i)
+      hex = hex && ((l[i] >= '0' && l[i] <= '9') || (l[i] >= 'A' && l[i] <= 'F'));
+    out.push_back({l.substr(0, kKeptLineChars), hex});
+  }
   return out;
 }
 
 struct SplitCase {
   const char* name;
   std::string text;
-  std::vector<std::string> lines;
+  std::vector<std::string> lines;  // whole, before cutting
 };
 
 class LineSplitTest : public ::testing::TestWithParam<SplitCase> {};
@@ -28,17 +48,18 @@ class LineSplitTest : public ::testing::TestWithParam<SplitCase> {};
 TEST_P(LineSplitTest, FileAndMemoryAgree) {
   const SplitCase& c = GetParam();
   MemoryLineSource mem(c.text);
-  EXPECT_EQ(Lines(mem), c.lines);
+  EXPECT_EQ(Lines(mem), Expected(c.lines));
   test::TempDir dir;
   dir.Write("f.hex", c.text);
   FileLineSource file;
   ASSERT_TRUE(file.Open(dir.File("f.hex")));
-  EXPECT_EQ(Lines(file), c.lines);
+  EXPECT_EQ(Lines(file), Expected(c.lines));
   file.Rewind();
-  EXPECT_EQ(Lines(file), c.lines);
+  EXPECT_EQ(Lines(file), Expected(c.lines));
 }
 
 const std::size_t kBlock = FileLineSource::kReadBlock;
+const std::size_t kKept = kKeptLineChars;
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, LineSplitTest,
@@ -59,8 +80,39 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"LongerThanThreeBlocks", "S\n" + std::string(3 * kBlock + 17, '7') + "\r\nE\n",
                   {"S", std::string(3 * kBlock + 17, '7'), "E"}},
         SplitCase{"LongLastLineWithoutTerminator", std::string(2 * kBlock, 'Z'),
-                  {std::string(2 * kBlock, 'Z')}}),
+                  {std::string(2 * kBlock, 'Z')}},
+        // The cut: what lies beyond the kept characters is only checked.
+        SplitCase{"ExactlyKept", std::string(kKept, 'F') + "\r\n", {std::string(kKept, 'F')}},
+        SplitCase{"OneBeyondKept", std::string(kKept, 'F') + "g\n", {std::string(kKept, 'F') + "g"}},
+        SplitCase{"LoneCrBeyondKept", std::string(kKept, 'F') + "\r\r\n",
+                  {std::string(kKept, 'F') + "\r"}},
+        SplitCase{"LowerCaseFarAcrossBlocks",
+                  "S1\n" + std::string(2 * kBlock + 5, 'E') + "a" + std::string(9, 'E') + "\r\nS9\n",
+                  {"S1", std::string(2 * kBlock + 5, 'E') + "a" + std::string(9, 'E'), "S9"}},
+        SplitCase{"BadLastCharWithoutTerminator", std::string(kBlock + 40, '0') + "\r",
+                  {std::string(kBlock + 40, '0') + "\r"}}),
     [](const auto& p) { return std::string(p.param.name); });
+
+// A line of any length costs no more memory than a record: the source keeps
+// its first characters only. A file far larger than a read block, one line.
+TEST(FileLineSource, FiftyMegabyteLineIsCheckedWithoutBeingHeld) {
+  test::TempDir dir;
+  std::string text = "S1" + std::string(50u << 20, 'C');
+  dir.Write("long.mhx", text);
+  text.back() = 'c';
+  dir.Write("bad.mhx", text);
+  text.clear();
+  text.shrink_to_fit();
+  for (auto [name, hex] : {std::pair{"long.mhx", true}, std::pair{"bad.mhx", false}}) {
+    FileLineSource f;
+    ASSERT_TRUE(f.Open(dir.File(name)));
+    std::string_view line;
+    ASSERT_EQ(f.Next(line), LineStatus::Line);
+    EXPECT_EQ(line.size(), kKept);
+    EXPECT_EQ(f.CutPartIsHex(), hex) << name;
+    EXPECT_EQ(f.Next(line), LineStatus::End);
+  }
+}
 
 TEST(FileLineSource, OpenFailsForMissingFileAndDirectory) {
   test::TempDir dir;
