@@ -112,7 +112,16 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"EndWithCount", "\n" + ILine(0x01, 0, {7}), "record error in 2", {}},
         FileCase{"NotARecord", kData + "\n\nS1030000FC", "file error in 3", {{0x10, {0xAA, 0xBB}}}},
         FileCase{"LowerCase", kData + "\n:02001000aabb8A", "decode error in 2", {{0x10, {0xAA, 0xBB}}}},
-        FileCase{"ColonAlone", ":\n", "decode error in 1", {}}),
+        FileCase{"ColonAlone", ":\n", "decode error in 1", {}},
+        // A line longer than any record: what lies beyond the 260 decoded
+        // pairs must still be hex digits.
+        FileCase{"LongSurplusDigitsLoad",
+                 ILine(0x00, 0x0000, std::vector<uint8_t>(255, 1)) + std::string(90000, 'A') + "\n" + kData,
+                 "", {{0, std::vector<uint8_t>(255, 1)}, {0x10, {0xAA, 0xBB}}}},
+        FileCase{"LongSurplusCarriageReturn",
+                 kData + "\n" + ILine(0x00, 0x0000, std::vector<uint8_t>(255, 1)) + std::string(9000, 'A') + "\r",
+                 "decode error in 2", {{0x10, {0xAA, 0xBB}}}},
+        FileCase{"LongLineNotARecord", std::string(90000, 'A'), "file error in 1", {}}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(IntelHexFile, RefusedRecordIsAnAddressError) {

@@ -109,7 +109,15 @@ INSTANTIATE_TEST_SUITE_P(
         FileCase{"S6TypeOnly", kRec + "\nS6\n" + kRec + "\n", "", 2},
         FileCase{"SAlone", kRec + "\n" + kRec + "\nS\n", "S-format error in 3", 2},
         FileCase{"EmptyLinesCounted", "\n\r\n" + kRec + "\n\nS1030000FC\n", "decode error in 5", 1},
-        FileCase{"NoLines", "", "", 0}),
+        FileCase{"NoLines", "", "", 0},
+        // Far beyond the 256 decoded pairs the line is only checked: hex
+        // digits there load, anything else is a decode error, however far out.
+        FileCase{"LongSurplusDigitsLoad", LongS3() + std::string(100000, 'E') + "\r\n" + kRec, "", 2},
+        FileCase{"LongSurplusLowerCase", LongS3() + std::string(100000, 'E') + "e\n" + kRec,
+                 "decode error in 1", 0},
+        FileCase{"LongSurplusBlank", kRec + "\n" + LongS3() + std::string(600, '0') + " 0",
+                 "decode error in 2", 1},
+        FileCase{"LongHeaderNotChecked", "S0" + std::string(100000, 'z') + "\n" + kRec, "", 1}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(SRecordFile, RefusedRecordIsAnAddressErrorOnItsLine) {
