@@ -89,5 +89,67 @@ TEST(RewriteFileInPlace, OnlyARegularFile) {
   EXPECT_FALSE(why.empty());
 }
 
+// Every way of reading or appending to a file refuses what is no regular
+// file, at once: a FIFO would block, /dev/zero never ends, a directory holds
+// nothing. A link to a regular file is read; one is never appended through.
+TEST(InputFile, OnlyRegularFilesAndWithoutBlocking) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", dir.File("zero").c_str()), 0);
+  ASSERT_EQ(mkdir(dir.File("dir").c_str(), 0700), 0);
+  ASSERT_EQ(symlink("missing", dir.File("dangling").c_str()), 0);
+  dir.Write("plain", "abc");
+  ASSERT_EQ(symlink("plain", dir.File("link").c_str()), 0);
+  for (const char* name : {"fifo", "zero", "dir", "dangling", "missing"}) {
+    SCOPED_TRACE(name);
+    InputFile in;
+    EXPECT_FALSE(in.Open(dir.File(name)));
+    std::string data = "untouched";
+    EXPECT_FALSE(ReadRegularFile(dir.File(name), &data));
+    EXPECT_EQ(data, "untouched");
+    FileIdentity id;
+    EXPECT_FALSE(RegularFileIdentity(dir.File(name), &id));
+    EXPECT_EQ(OpenForAppending(dir.File(name)), nullptr);
+  }
+  std::string data;
+  FileIdentity id;
+  ASSERT_TRUE(ReadRegularFile(dir.File("link"), &data, &id));
+  EXPECT_EQ(data, "abc");
+  EXPECT_EQ(id.size, 3u);
+  EXPECT_EQ(OpenForAppending(dir.File("link")), nullptr);
+  std::FILE* f = OpenForAppending(dir.File("plain"));
+  ASSERT_NE(f, nullptr);
+  std::fputs("d", f);
+  std::fclose(f);
+  EXPECT_EQ(dir.Read("plain"), "abcd");
+
+  EXPECT_EQ(NotPlainFile(dir.File("link")), "it is a symbolic link");
+  EXPECT_EQ(NotPlainFile(dir.File("fifo")), "it is not a regular file");
+  EXPECT_EQ(NotPlainFile(dir.File("plain")), std::nullopt);
+  EXPECT_EQ(NotPlainFile(dir.File("missing")), std::nullopt);
+}
+
+// A read-out or settings file never replaces a device, a FIFO or a directory.
+TEST(OutputFile, RefusesATargetThatIsNoRegularFile) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/null", dir.File("null").c_str()), 0);
+  ASSERT_EQ(mkdir(dir.File("dir").c_str(), 0700), 0);
+  for (const char* name : {"fifo", "null", "dir"}) {
+    SCOPED_TRACE(name);
+    OutputFile out(dir.File(name));
+    EXPECT_FALSE(out.Ok());
+    EXPECT_EQ(out.ErrorText(), "it is not a regular file");
+    EXPECT_FALSE(out.Write("x"));
+    EXPECT_FALSE(out.Commit());
+  }
+  struct stat st {};
+  ASSERT_EQ(lstat(dir.File("fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  ASSERT_EQ(lstat(dir.File("null").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_FALSE(ReplaceFileAtomically(dir.File("fifo"), "x"));
+}
+
 }  // namespace
 }  // namespace flash::test
