@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 
 #include "app/Catalogue.h"
@@ -235,11 +234,12 @@ namespace flash::sim {
 
 namespace {
 
+// Regular files only: a FIFO or a device would block or never end.
 bool ReadFile(const std::string& path, std::vector<uint8_t>* out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  std::string data;
+  if (!ReadRegularFile(path, &data)) return false;
+  out->assign(data.begin(), data.end());
+  return true;
 }
 
 // The section the options name, as the catalogue spells it; empty when none.
