@@ -38,8 +38,11 @@ void AppendReadBytes(Session& s, std::string& text, int count) {
 int BlockCount(const Session& s) {
   int n = 0;
   for (int i = 0; i < s.state.regionCount; ++i) {
-    uint32_t length = s.state.regionEnds[i] - s.state.regionStarts[i] + 1;
-    n += static_cast<int>(length / kBlockSize + (length % kBlockSize ? 1 : 0));
+    // In 64 bits: a region 0 to FFFFFFFF holds 2^32 bytes, which 32 bits wrap to 0.
+    const uint64_t start = s.state.regionStarts[i], end = s.state.regionEnds[i];
+    if (end < start) continue;
+    const uint64_t length = end - start + 1;
+    n += static_cast<int>((length + kBlockSize - 1) / kBlockSize);
   }
   return n;
 }

@@ -48,6 +48,12 @@ TEST(Program, BlockCountRoundsUpPerRegion) {
   BoardRig r({}, "[c]\r\nDownloadFile=ops.bin\r\nLoadAddress=0\r\nStartAddress=0,2000\r\n"
                  "EndAddress=1000,2001\r\nFlashSize=1\r\nClock=4\r\nBaud=9600\r\n");
   EXPECT_EQ(BlockCount(r.s()), 9 + 1);  // 4097 bytes give 9 blocks; 2 bytes give 1
+  // Regions the listing would refuse, set by hand: counted without wrapping.
+  r.state().regionStarts[0] = 0;
+  r.state().regionEnds[0] = 0xFFFFFFFF;
+  r.state().regionStarts[1] = 0xFFFFFFFF;
+  r.state().regionEnds[1] = 0;
+  EXPECT_EQ(BlockCount(r.s()), 1 << 23);
 }
 
 TEST(Program, AllBlankImageSendsNothingAndSucceeds) {
