@@ -95,6 +95,16 @@ TEST_F(HostileFiles, SettingsFilesThatAreNoRegularFilesReadAsMissing) {
   }
 }
 
+TEST_F(HostileFiles, ACatalogueThatIsNoRegularFileCannotBeOpened) {
+  for (const Impostor& what : kImpostors) {
+    SCOPED_TRACE(what.name);
+    Replace("CHIPDEF.INI", what);
+    ProgramRun r = Cli("devices");
+    EXPECT_EQ(r.status, 2) << r.out;
+    EXPECT_NE(r.out.find("REGIST FAILED!"), std::string::npos) << r.out;
+  }
+}
+
 TEST_F(HostileFiles, AControlProgramThatIsNoRegularFileCannotBeOpened) {
   StartBoard();
   for (const Impostor& what : kImpostors) {
