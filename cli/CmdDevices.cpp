@@ -16,7 +16,8 @@ int RunDevices(const Options& options) {
   const std::string& catalog = session.state.catalogPath;
   CatalogueListing listing = ListDevices(session.profiles, catalog);
   for (const std::string& name : listing.devices) {
-    DeviceDefinition d = ReadDeviceDefinition(session.profiles, catalog, name);
+    // The details from the same reading of the file as the listing.
+    DeviceDefinition d = ReadDeviceDefinition(listing.catalogue.get(), name);
     std::printf("%s\n", name.c_str());
     std::printf("  control program  %s\n", d.downloadFile.c_str());
     std::printf("  load address     %s\n", AddressText(d.loadAddress).c_str());

@@ -152,6 +152,10 @@ DeviceDefinition ReadDeviceDefinition(profile::Cache& profiles, const std::strin
   return Definition(profiles.Index(catalogPath).get(), section);
 }
 
+DeviceDefinition ReadDeviceDefinition(const profile::IniIndex* catalogue, const std::string& section) {
+  return Definition(catalogue, section);
+}
+
 DeviceDefinition ReadDeviceDefinition(const std::string& catalogPath, const std::string& section) {
   profile::Cache profiles;
   return ReadDeviceDefinition(profiles, catalogPath, section);
@@ -203,6 +207,7 @@ CatalogueListing ListDevices(profile::Cache& profiles, const std::string& catalo
   // must not be read once per value.
   auto index = profiles.Index(catalogPath);
   listing.readable = index != nullptr;
+  listing.catalogue = index;
   if (!index) return listing;
   for (const std::string& name : index->SectionNames()) {
     std::string upper = name;

@@ -3,6 +3,7 @@
 // when needed and checked when listed, so that no later step can index past a
 // list or write outside the image because of a bad definition.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -59,6 +60,9 @@ std::optional<std::string> FirstMissingKey(const std::string& catalogPath,
 DeviceDefinition ReadDeviceDefinition(profile::Cache& profiles, const std::string& catalogPath,
                                       const std::string& section);
 DeviceDefinition ReadDeviceDefinition(const std::string& catalogPath, const std::string& section);
+// From one parse of the catalogue, for a caller that reads many sections at
+// one moment (null reads as an empty catalogue).
+DeviceDefinition ReadDeviceDefinition(const profile::IniIndex* catalogue, const std::string& section);
 
 // Why a complete definition cannot be used safely; nothing when it can.
 std::optional<std::string> DefinitionProblem(const DeviceDefinition& def);
@@ -73,6 +77,8 @@ struct CatalogueListing {
   bool readable = false;
   std::vector<std::string> devices;  // upper case, in file order
   std::vector<SkippedSection> skipped;
+  // The parse the listing was made from, for reading the listed sections.
+  std::shared_ptr<const profile::IniIndex> catalogue;
 };
 
 // The whole catalogue is read in one pass over one parse of the file.

@@ -69,9 +69,12 @@ std::optional<KeyValue> SplitKeyValue(std::string_view text) {
   return KeyValue{Trim(t.substr(0, eq)), Trim(t.substr(eq + 1))};
 }
 
+// ASCII only, as names are matched; no locale lookup per character.
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
 std::string Lower(std::string_view s) {
   std::string out(s);
-  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : out) c = LowerAscii(c);
   return out;
 }
 
@@ -84,11 +87,8 @@ constexpr int64_t kRacyNs = 2'000'000'000;
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  }
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
   return true;
 }
 
