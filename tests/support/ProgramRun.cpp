@@ -1,6 +1,7 @@
 #include "support/ProgramRun.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,42 @@
 #include <sstream>
 
 namespace flash::test {
+namespace {
+
+// The first of our programs a command line starts, for the failure message.
+std::string ProgramIn(const std::string& command) {
+  std::string word;
+  for (std::size_t i = 0; i <= command.size(); ++i) {
+    const char c = i < command.size() ? command[i] : ' ';
+    if (c == ' ' || c == '\'' || c == '"' || c == ';' || c == '&' || c == '|') {
+      const std::string name = word.substr(word.find_last_of('/') + 1);
+      if (name == "flashcli" || name == "flashsim" || name == "flash") return name;
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return "the command";
+}
+
+// A program that a sanitizer stopped may still end with the very status the
+// test expects (1 by default), so the report itself fails the test: by the
+// exit status the sanitizer builds give it, or by what it printed.
+void FailOnSanitizerReport(const std::string& command, const ProgramRun& r) {
+  static constexpr const char* kMarks[] = {"ERROR: AddressSanitizer", "ERROR: LeakSanitizer",
+                                           "ERROR: UndefinedBehaviorSanitizer", "runtime error: "};
+  bool report = false;
+  for (const char* mark : kMarks) report = report || r.out.find(mark) != std::string::npos;
+#ifdef FLASH_SANITIZER_EXIT_CODE
+  report = report || r.status == FLASH_SANITIZER_EXIT_CODE;
+#endif
+  if (report)
+    ADD_FAILURE() << ProgramIn(command) << " hit a sanitizer report (exit status " << r.status
+                  << ") in: " << command << "\n"
+                  << r.out;
+}
+
+}  // namespace
 
 ProgramRun RunCommand(const std::string& command) {
   ProgramRun r;
@@ -22,10 +59,11 @@ ProgramRun RunCommand(const std::string& command) {
   while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
   int raw = pclose(p);
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  FailOnSanitizerReport(command, r);
   return r;
 }
 
-BackgroundRun::BackgroundRun(const std::string& command) {
+BackgroundRun::BackgroundRun(const std::string& command) : command_(command) {
   char pattern[] = "/tmp/flash-run-XXXXXX";
   int fd = mkstemp(pattern);
   if (fd < 0) return;
@@ -87,6 +125,7 @@ ProgramRun BackgroundRun::Wait(int* termSignal) {
   text << in.rdbuf();
   r.out = text.str();
   pid_ = -pid_;  // waited for: never killed again
+  FailOnSanitizerReport(command_, r);
   return r;
 }
 

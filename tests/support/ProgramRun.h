@@ -11,7 +11,9 @@ struct ProgramRun {
   std::string out;  // standard output and standard error together
 };
 
-// Runs a shell command line and collects what it prints.
+// Runs a shell command line and collects what it prints. A sanitizer report
+// in what it prints, or the sanitizer builds' exit status for one, fails the
+// running test whatever status the test expects.
 ProgramRun RunCommand(const std::string& command);
 
 // A shell command line started in the background, for tests that send it
@@ -27,10 +29,12 @@ class BackgroundRun {
   bool Running();
   void Signal(int signal);
   // Waits for the end: exit status in status (-1 when a signal ended it,
-  // which termSignal then names), everything printed in out.
+  // which termSignal then names), everything printed in out. A sanitizer
+  // report fails the running test, as for RunCommand.
   ProgramRun Wait(int* termSignal = nullptr);
 
  private:
+  std::string command_;
   int pid_ = -1;
   std::string outPath_;
   bool exited_ = false;
