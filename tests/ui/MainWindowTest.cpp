@@ -10,6 +10,8 @@
 #include <QMimeData>
 #include <QToolTip>
 #include <QtTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "UiFixture.h"
 #include "app/CommandButtons.h"
@@ -19,6 +21,7 @@
 #include "app/WindowCommands.h"
 #include "ui/AboutBox.h"
 #include "ui/CheckSumDialog.h"
+#include "ui/EngineActions.h"
 #include "ui/Help.h"
 
 using namespace flash;
@@ -88,6 +91,7 @@ class MainWindowTest : public QObject {
   void captionsFitAtEveryFontSize_data();
   void captionsFitAtEveryFontSize();
   void checkSumDialogShowsTheSum();
+  void checkSumOfWhatIsNoFileDoesNotFreeze();
   void aboutBoxAndHelpFiles();
   void fileDialogFilterList();
 };
@@ -349,6 +353,27 @@ void MainWindowTest::checkSumDialogShowsTheSum() {
   QTest::mouseClick(ui::FindControl(&dialog, uid::kCheckSumButton), Qt::LeftButton);
   QCOMPARE(result->text(), QStringLiteral("1234"));
   QCOMPARE(log.ran.back(), std::string("checksum A0"));
+}
+
+// A FIFO would block the window in open for ever, /dev/zero would be read
+// until memory runs out: both are a file that cannot be opened.
+void MainWindowTest::checkSumOfWhatIsNoFileDoesNotFreeze() {
+  UiFixture f;
+  QCOMPARE(f.Start(ui::EngineActions()), StartupStatus::Ok);
+  QCOMPARE(mkfifo(f.dir.File("pipe.mhx").c_str(), 0644), 0);
+  QCOMPARE(symlink("/dev/zero", f.dir.File("zero.mhx").c_str()), 0);
+  for (const char* name : {"pipe.mhx", "zero.mhx"}) {
+    f.session.state.hexFilePath = f.dir.File(name);
+    Answerer answerer(f.ui);
+    ui::CheckSumDialog dialog(
+        [&](const std::string& fill) { return ui::EngineActions().checkSum(f.session, fill); },
+        f.window.get());
+    dialog.show();
+    dialog.Compute();
+    QCOMPARE(answerer.boxTexts, std::vector<QString>{QStringLiteral("file open error")});
+    QCOMPARE(qobject_cast<QLineEdit*>(ui::FindControl(&dialog, uid::kCheckSumResult))->text(),
+             QString());
+  }
 }
 
 void MainWindowTest::aboutBoxAndHelpFiles() {
