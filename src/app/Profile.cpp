@@ -215,6 +215,10 @@ namespace {
 // The edited text, or nothing when the file is there but cannot be read.
 std::optional<std::string> EditedText(const std::string& path, std::string_view section,
                                       std::string_view key, std::string_view value) {
+  // A line break would end the line early and let the rest pose as a key of
+  // its own (a file path may hold one): such a write is refused.
+  for (std::string_view part : {section, key, value})
+    if (part.find_first_of("\r\n") != std::string_view::npos) return std::nullopt;
   std::string data;
   if (!ReadRegularFile(path, &data)) {
     if (FileExists(path)) return std::nullopt;

@@ -86,8 +86,9 @@ int32_t ParseProfileInt(std::string_view text);
 // Sets key=value in section. Creates a missing file (CR LF line ends) or
 // section; replaces the value of an existing key in place; appends a new key
 // at the end of its section; every other line stays byte for byte. The file
-// is replaced atomically. False when it could not be written, or when a file
-// is there that cannot be read (it is left as it is, not replaced by one key).
+// is replaced atomically. False when it could not be written, when a file is
+// there that cannot be read (it is left as it is, not replaced by one key),
+// or when section, key or value holds a line break.
 bool WriteString(const std::string& path, std::string_view section, std::string_view key,
                  std::string_view value);
 

@@ -34,7 +34,10 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
     }
     for (std::size_t i = 0; i < kBlockWithCrc; ++i) block[i] = 0;
     if (StopRequested(s)) return ReadBackResult::Failed;  // the scope names the stop
-    if (!s.link.ReadBlock(block, kBlockWithCrc)) {
+    // A short read would leave zeros in the block, whose CRC is 0 as well:
+    // missing flash bytes would pass as read. It fails like the read call.
+    std::size_t got = 0;
+    if (!s.link.ReadBlock(block, kBlockWithCrc, &got) || got != kBlockWithCrc) {
       ReportResult(s, messages.readCallFailed, messages.readCallFailedKind, SoundError);
       return ReadBackResult::Failed;
     }

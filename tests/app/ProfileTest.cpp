@@ -176,6 +176,19 @@ TEST(Profile, AFileThatCannotBeReadIsNotOverwritten) {
   EXPECT_EQ(dir.Read("locked.ini"), "[A]\nX=1\nY=2\n");
 }
 
+// A value with a line break would plant a key of its own in the file.
+TEST(Profile, ALineBreakInAValueIsRefused) {
+  TempDir dir;
+  const std::string p = dir.File("DATAFILE.TXT");
+  dir.Write("DATAFILE.TXT", "[Recent]\r\nRATE=0\r\nWrite File=x\r\n");
+  profile::Cache cache;
+  EXPECT_FALSE(cache.WriteString(p, "Recent", "Write File", "a.hex\nRATE=1"));
+  EXPECT_FALSE(profile::WriteString(p, "Recent", "Write File", "a.hex\rRATE=1"));
+  EXPECT_FALSE(profile::WriteString(p, "Re\ncent", "K", "v"));
+  EXPECT_EQ(dir.Read("DATAFILE.TXT"), "[Recent]\r\nRATE=0\r\nWrite File=x\r\n");
+  EXPECT_EQ(cache.GetInt(p, "Recent", "RATE", 9), 0);
+}
+
 // What a FIFO, a device or a directory under the name reads as: no file.
 TEST(Profile, OnlyRegularFilesAreRead) {
   TempDir dir;

@@ -149,6 +149,38 @@ TEST(Copy, FailureLeavesAnExistingFileUntouched) {
   EXPECT_EQ(names.str().find(".part"), std::string::npos) << names.str();
 }
 
+// A block that comes short (a board pausing longer than the port waits, bytes
+// lost): the zeros left in the buffer give a CRC of 0 too. That must fail as
+// a read error, never pass as flash bytes read.
+TEST(ReadBack, AShortBlockIsAReadErrorNotZeros) {
+  for (bool copy : {true, false}) {
+    SCOPED_TRACE(copy ? "copy" : "compare");
+    CopyRig r;
+    ASSERT_TRUE(r.Download());
+    for (uint32_t a = 0x1FF08; a <= 0x20107; ++a) r.board().Flash().Poke(a, 0);
+    auto board = r.line().responder;
+    r.line().responder = [board](test::FakeLine& l, const std::vector<uint8_t>& bytes) {
+      const std::size_t before = l.incoming.size();
+      board(l, bytes);
+      // The block goes out, but 414 of its bytes are lost on the way; the
+      // board's closing answer still comes.
+      if (l.incoming.size() - before > 514) {
+        auto from = l.incoming.begin() + static_cast<std::ptrdiff_t>(before + 100);
+        l.incoming.erase(from, from + 414);
+      }
+    };
+    if (copy) {
+      r.CopyTo("out.mhx", false);
+      EXPECT_EQ(r.state().lastReportId, msg::kReadError);
+      EXPECT_FALSE(r.dir().Exists("out.mhx"));
+    } else {
+      r.UseHexFile("zeros.mhx", SRecords(0x1FF08, std::vector<uint8_t>(0x200, 0)));
+      OnReadCompare(r.s());
+      EXPECT_EQ(r.state().lastReportId, msg::kPortReadError);
+    }
+  }
+}
+
 TEST(Copy, CancelledSaveDialogReadsNothing) {
   CopyRig r;
   ASSERT_TRUE(r.Download());
