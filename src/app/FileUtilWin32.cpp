@@ -108,22 +108,6 @@ bool InputFile::Rewind() {
          SetFilePointer(reinterpret_cast<HANDLE>(handle_), 0, nullptr, FILE_BEGIN) == 0;
 }
 
-bool ReadRegularFile(const std::string& path, std::string* data, FileIdentity* identity) {
-  InputFile in;
-  if (!in.Open(path)) return false;
-  std::string out;
-  char buf[64 * 1024];
-  for (;;) {
-    long long n = in.Read(buf, sizeof buf);
-    if (n < 0) return false;
-    if (n == 0) break;
-    out.append(buf, static_cast<std::size_t>(n));
-  }
-  *data = std::move(out);
-  if (identity) *identity = in.Identity();
-  return true;
-}
-
 bool RegularFileIdentity(const std::string& path, FileIdentity* identity) {
   InputFile in;
   if (!in.Open(path)) return false;
