@@ -21,6 +21,41 @@
 
 namespace flash {
 
+namespace {
+
+FileIdentity IdentityOf(const struct stat& st) {
+  FileIdentity id;
+  id.device = static_cast<uint64_t>(st.st_dev);
+  id.inode = static_cast<uint64_t>(st.st_ino);
+  id.size = static_cast<uint64_t>(st.st_size);
+#if defined(__APPLE__)
+  id.modifiedNs = int64_t{st.st_mtimespec.tv_sec} * 1'000'000'000 + st.st_mtimespec.tv_nsec;
+#else
+  id.modifiedNs = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
+#endif
+  return id;
+}
+
+// Opens path with flags only when it is a regular file, without blocking:
+// O_NONBLOCK keeps a FIFO without a peer from holding the open for ever, and
+// is cleared again, since a regular file never blocks. -1 otherwise.
+int OpenRegularFile(const std::string& path, int flags, struct stat* st) {
+  int fd;
+  do {
+    fd = open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  if (fstat(fd, st) != 0 || !S_ISREG(st->st_mode)) {
+    close(fd);
+    return -1;
+  }
+  const int now = fcntl(fd, F_GETFL);
+  if (now >= 0) fcntl(fd, F_SETFL, now & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
 bool ReplaceFileAtomically(const std::string& path, const std::string& data, std::string* why) {
   // Write through a symbolic link to the file it names.
   std::string target = path;
@@ -39,15 +74,11 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
     if (why) *why = std::strerror(e);
     return false;
   };
-  // Non-blocking, so a FIFO of that name cannot hold the program at open;
-  // never through a symbolic link, which could point anywhere.
-  int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
-  if (fd < 0) return fail(errno);
+  // Never through a symbolic link, which could point anywhere.
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return fail(EINVAL);
-  }
+  errno = 0;
+  const int fd = OpenRegularFile(path, O_WRONLY | O_NOFOLLOW, &st);
+  if (fd < 0) return fail(errno ? errno : EINVAL);
   bool ok = ftruncate(fd, 0) == 0;
   std::size_t done = 0;
   while (ok && done < data.size()) {
@@ -62,23 +93,6 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
   return ok || fail(e ? e : EIO);
 }
 
-namespace {
-
-FileIdentity IdentityOf(const struct stat& st) {
-  FileIdentity id;
-  id.device = static_cast<uint64_t>(st.st_dev);
-  id.inode = static_cast<uint64_t>(st.st_ino);
-  id.size = static_cast<uint64_t>(st.st_size);
-#if defined(__APPLE__)
-  id.modifiedNs = int64_t{st.st_mtimespec.tv_sec} * 1'000'000'000 + st.st_mtimespec.tv_nsec;
-#else
-  id.modifiedNs = int64_t{st.st_mtim.tv_sec} * 1'000'000'000 + st.st_mtim.tv_nsec;
-#endif
-  return id;
-}
-
-}  // namespace
-
 InputFile::~InputFile() { Close(); }
 
 void InputFile::Close() {
@@ -89,20 +103,9 @@ void InputFile::Close() {
 bool InputFile::Open(const std::string& path) {
   Close();
   if (path.empty()) return false;
-  // O_NONBLOCK: opening a FIFO without a writer would wait for ever.
-  int fd;
-  do {
-    fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
-  // A regular file never blocks; plain reads from here on.
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  const int fd = OpenRegularFile(path, O_RDONLY, &st);
+  if (fd < 0) return false;
   handle_ = fd;
   identity_ = IdentityOf(st);
   return true;
@@ -143,15 +146,9 @@ std::optional<std::string> NotPlainFile(const std::string& path) {
 }
 
 std::FILE* OpenForAppending(const std::string& path) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return nullptr;
   struct stat st {};
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return nullptr;
-  }
-  const int flags = fcntl(fd, F_GETFL);
-  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  const int fd = OpenRegularFile(path, O_WRONLY | O_APPEND | O_NOFOLLOW, &st);
+  if (fd < 0) return nullptr;
   std::FILE* f = fdopen(fd, "ab");
   if (!f) close(fd);
   return f;
