@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Catalogue.h"
-#include "app/FileUtil.h"
+#include "base/Catalogue.h"
+#include "base/FileUtil.h"
 
 extern char** environ;
 

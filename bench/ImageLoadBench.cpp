@@ -12,12 +12,13 @@
 #include <random>
 #include <string>
 
-#include "app/Clock.h"
-#include "app/HeadlessFrontEnd.h"
-#include "app/Session.h"
+#include "base/Clock.h"
+#include "base/Session.h"
+#include "frontend/HeadlessFrontEnd.h"
 #include "image/Checksum.h"
 #include "image/HexLoader.h"
 #include "link/SerialLink.h"
+#include "ops/StandardOutlets.h"
 
 namespace {
 
@@ -148,7 +149,7 @@ int main(int argc, char** argv) {
   SystemClock clock;
   NoPorts ports;
   SerialLink link(ports);
-  Session s(ui, clock, link, CommandLine());
+  Session s(ui, clock, link, CommandLine(), StandardOutlets());
   s.state.regionCount = 1;
   s.state.regionStarts[0] = 0;
   s.state.regionEnds[0] = kImageSize - 1;

@@ -9,15 +9,16 @@
 
 #include <unistd.h>
 
-#include "app/Catalogue.h"
-#include "app/Clock.h"
-#include "app/HeadlessFrontEnd.h"
-#include "app/Session.h"
 #include "app/Startup.h"
+#include "base/Catalogue.h"
+#include "base/Clock.h"
+#include "base/Session.h"
+#include "frontend/HeadlessFrontEnd.h"
 #include "link/BootDownload.h"
 #include "link/SerialLink.h"
 #include "link/SystemPort.h"
 #include "ops/Engines.h"
+#include "ops/StandardOutlets.h"
 #include "sim/Board.h"
 #include "sim/ControlProgram.h"
 #include "sim/PtyServer.h"
@@ -65,7 +66,7 @@ int RunAt(const std::filesystem::path& dir, int rate) {
   auto ports = MakeSystemPortFactory(programDir, clock);
   SerialLink link(*ports);
   // Unattended, without the reset prompt: the board starts in its boot ROM.
-  Session s(ui, clock, link, CommandLine({"bench", "no_dialog", "no_reset"}));
+  Session s(ui, clock, link, CommandLine({"bench", "no_dialog", "no_reset"}), StandardOutlets());
   if (StartUp(s, programDir) != StartupStatus::Ok) return 1;
   if (RunDownload(s, false)) {
     std::fprintf(stderr, "bench: download failed: %s\n", s.state.lastReportText.c_str());

@@ -1,11 +1,12 @@
 #include "cli/CliSession.h"
 
-#include "app/Catalogue.h"
-#include "app/FileUtil.h"
-#include "app/Profile.h"
 #include "app/Startup.h"
-#include "app/StopSignals.h"
+#include "base/Catalogue.h"
+#include "base/FileUtil.h"
+#include "base/Profile.h"
+#include "frontend/StopSignals.h"
 #include "link/SystemPort.h"
+#include "ops/StandardOutlets.h"
 
 namespace flash::cli {
 namespace {
@@ -27,7 +28,8 @@ std::unique_ptr<CliSession> CliSession::Start(const Options& options, int* exitC
   const std::string dir = ExecutableDirectory();
   c->ports_ = MakeSystemPortFactory(dir, c->clock_, options.trace ? &c->trace_ : nullptr);
   c->link_ = std::make_unique<SerialLink>(*c->ports_);
-  c->session_ = std::make_unique<Session>(c->ui_, c->clock_, *c->link_, CommandLine());
+  c->session_ = std::make_unique<Session>(c->ui_, c->clock_, *c->link_, CommandLine(),
+                                          StandardOutlets());
   Session& s = *c->session_;
   if (StartUp(s, dir) != StartupStatus::Ok) {
     *exitCode = kExitStartupFailure;

@@ -3,10 +3,10 @@
 // system clock and serial ports, and the start-up of the window.
 #include <memory>
 
-#include "app/Clock.h"
-#include "app/HeadlessFrontEnd.h"
-#include "app/Session.h"
+#include "base/Clock.h"
+#include "base/Session.h"
 #include "cli/Cli.h"
+#include "frontend/HeadlessFrontEnd.h"
 #include "link/LinkTrace.h"
 #include "link/SerialLink.h"
 

@@ -3,8 +3,8 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/FileUtil.h"
-#include "app/Session.h"
+#include "base/FileUtil.h"
+#include "base/Session.h"
 #include "cli/CliSession.h"
 #include "image/Checksum.h"
 #include "image/HexLoader.h"

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
-#include "app/Catalogue.h"
-#include "app/FileUtil.h"
-#include "app/Session.h"
+#include "base/Catalogue.h"
+#include "base/FileUtil.h"
+#include "base/Session.h"
 #include "cli/CliSession.h"
 #include "image/HexLoader.h"
 

@@ -1,8 +1,8 @@
 // flashcli devices: what the catalogue offers, and what it refuses and why.
 #include <cstdio>
 
-#include "app/Catalogue.h"
-#include "app/Session.h"
+#include "base/Catalogue.h"
+#include "base/Session.h"
 #include "cli/CliSession.h"
 
 namespace flash::cli {

@@ -5,14 +5,14 @@
 #include <cstring>
 #include <functional>
 
-#include "app/FileUtil.h"
-#include "app/StopSignals.h"
-#include "diag/DiagFiles.h"
-#include "app/Messages.h"
-#include "app/Session.h"
+#include "base/FileUtil.h"
+#include "base/Messages.h"
+#include "base/Session.h"
 #include "cli/CliSession.h"
+#include "diag/DiagFiles.h"
+#include "frontend/StopSignals.h"
 #include "link/SerialLink.h"
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 
 namespace flash::cli {
 namespace {
@@ -160,19 +160,19 @@ bool TakeHexFile(CliSession& c, const Options& options) {
   return true;
 }
 
-int RunDownload(const Options& o) { return RunHandler(o, nullptr, OnDownload); }
-int RunErase(const Options& o) { return RunHandler(o, nullptr, OnErase); }
-int RunBlank(const Options& o) { return RunHandler(o, nullptr, OnBlankCheck); }
-int RunProgram(const Options& o) {
+int CliDownload(const Options& o) { return RunHandler(o, nullptr, OnDownload); }
+int CliErase(const Options& o) { return RunHandler(o, nullptr, OnErase); }
+int CliBlank(const Options& o) { return RunHandler(o, nullptr, OnBlankCheck); }
+int CliProgram(const Options& o) {
   return RunHandler(o, [&](CliSession& c) { return TakeHexFile(c, o); }, OnProgramVerify);
 }
-int RunCompare(const Options& o) {
+int CliCompare(const Options& o) {
   return RunHandler(o, [&](CliSession& c) { return TakeHexFile(c, o); }, OnReadCompare);
 }
-int RunFull(const Options& o) {
+int CliFull(const Options& o) {
   return RunHandler(o, [&](CliSession& c) { return TakeHexFile(c, o); }, OnFullOperation);
 }
-int RunCopy(const Options& o) {
+int CliCopy(const Options& o) {
   return RunHandler(
       o,
       [&](CliSession& c) {
@@ -186,16 +186,16 @@ int RunCopy(const Options& o) {
 
 const Registration kCommands[] = {
     Registration{{"download", "", "download the control program (reset the board first)", 0, 0,
-                  RunDownload}},
-    Registration{{"erase", "", "erase the flash", 0, 0, RunErase}},
-    Registration{{"blank", "", "check that the flash is blank", 0, 0, RunBlank}},
-    Registration{{"program", "FILE", "program and verify FILE", 1, 1, RunProgram}},
+                  CliDownload}},
+    Registration{{"erase", "", "erase the flash", 0, 0, CliErase}},
+    Registration{{"blank", "", "check that the flash is blank", 0, 0, CliBlank}},
+    Registration{{"program", "FILE", "program and verify FILE", 1, 1, CliProgram}},
     Registration{{"compare", "FILE", "read the flash back and compare it with FILE", 1, 1,
-                  RunCompare}},
+                  CliCompare}},
     Registration{{"copy", "OUT", "read the flash out to OUT (S-records; --intel-hex)", 1, 1,
-                  RunCopy}},
+                  CliCopy}},
     Registration{{"full", "FILE", "download, erase when needed, blank check, program FILE", 1, 1,
-                  RunFull}},
+                  CliFull}},
 };
 
 }  // namespace

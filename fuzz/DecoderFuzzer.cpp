@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "image/FlashImage.h"
+#include "base/FlashImage.h"
 #include "image/HexDecoders.h"
 #include "image/HexLoader.h"
 

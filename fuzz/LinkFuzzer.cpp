@@ -64,26 +64,29 @@
 #include <string>
 #include <vector>
 
-#include "app/Catalogue.h"
-#include "app/Clock.h"
-#include "app/CommandLine.h"
-#include "app/FileUtil.h"
-#include "app/FrontEnd.h"
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
 #include "app/Startup.h"
+#include "base/Catalogue.h"
+#include "base/Clock.h"
+#include "base/CommandLine.h"
+#include "base/FileUtil.h"
+#include "base/FrontEnd.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
 #include "fuzz/FuzzTempDir.h"
-#include "link/Commands.h"
 #include "link/Port.h"
+#include "link/Primitives.h"
 #include "link/SerialLink.h"
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 #include "ops/Engines.h"
+#include "ops/StandardOutlets.h"
+#include "tests/support/FakeClock.h"
 
 namespace {
 
 using namespace flash;
 using flash::fuzz::FuzzTempDir;
+using flash::test::FakeClock;
 using Bytes = std::vector<uint8_t>;
 
 #define CHECK(cond)                \
@@ -546,12 +549,6 @@ class FuzzFrontEnd final : public FrontEnd {
   void PlayWaveFile(const std::string&) override {}
   void StopSound() override {}
   void Beep() override {}
-  void ControlsToState(SessionState&) override {}
-  void StateToControls(const SessionState&) override {}
-  void FocusTargetList() override {}
-  void RepaintNow() override {}
-  void SetHexFileTooltip(const std::string&) override {}
-  void SetCommandGroupCaption(const std::string&) override {}
   void LogLine(const std::string& line) override {
     if (Trace()) std::fprintf(stderr, "log: %s\n", line.c_str());
   }
@@ -1035,7 +1032,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   const std::string hexPath = dir.File(HexFileName(dev));
   std::vector<std::string> args;
   if (o.unattended) args.push_back(hexPath);
-  Session s(ui, clock, link, CommandLine(args));
+  Session s(ui, clock, link, CommandLine(args), StandardOutlets());
   s.stopRequest = &wire.StopFlag();
   if (!o.resetPrompt) s.args.SetResetPrompt(false);
 

@@ -37,23 +37,26 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Catalogue.h"
-#include "app/Clock.h"
-#include "app/CommandLine.h"
-#include "app/FileUtil.h"
-#include "app/HeadlessFrontEnd.h"
-#include "app/Profile.h"
-#include "app/Session.h"
-#include "app/Settings.h"
 #include "app/Startup.h"
+#include "base/Catalogue.h"
+#include "base/Clock.h"
+#include "base/CommandLine.h"
+#include "base/FileUtil.h"
+#include "base/FlashImage.h"
+#include "base/Profile.h"
+#include "base/Session.h"
+#include "base/Settings.h"
+#include "frontend/HeadlessFrontEnd.h"
 #include "fuzz/FuzzTempDir.h"
-#include "image/FlashImage.h"
 #include "link/SerialLink.h"
+#include "ops/StandardOutlets.h"
+#include "tests/support/FakeClock.h"
 
 namespace {
 
 using namespace flash;
 using flash::fuzz::FuzzTempDir;
+using flash::test::FakeClock;
 
 #define CHECK(cond)                  \
   do {                               \
@@ -77,7 +80,7 @@ std::FILE* DevNull() {
 // A fresh session per use: nothing carries over from one input to the next.
 struct Rig {
   explicit Rig(const std::vector<std::string>& args)
-      : ui(DevNull(), false), link(ports), session(ui, clock, link, CommandLine(args)) {}
+      : ui(DevNull(), false), link(ports), session(ui, clock, link, CommandLine(args), StandardOutlets()) {}
   HeadlessFrontEnd ui;
   FakeClock clock;
   NoPorts ports;

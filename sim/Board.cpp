@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cstdio>
 
-#include "app/Catalogue.h"
+#include "base/Catalogue.h"
 #include "sim/Wire.h"
 
 namespace flash::sim {

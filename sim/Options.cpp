@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <iterator>
 
-#include "app/Catalogue.h"
-#include "app/FileUtil.h"
-#include "app/Profile.h"
+#include "base/Catalogue.h"
+#include "base/FileUtil.h"
+#include "base/Profile.h"
 
 namespace flash::sim {
 

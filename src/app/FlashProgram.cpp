@@ -1,30 +1,12 @@
 #include "app/FlashProgram.h"
 
-#include <cstdlib>
-
-#include "app/FileUtil.h"
-#include "app/HeadlessFrontEnd.h"
-#include "app/Session.h"
-#include "app/Startup.h"
-#include "app/StopSignals.h"
+#include "base/FrontEnd.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
-#include "link/SystemPort.h"
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 
 namespace flash {
-
-bool HasDisplay() {
-#if defined(_WIN32) || defined(__APPLE__)
-  return true;
-#else
-  auto set = [](const char* name) {
-    const char* v = std::getenv(name);
-    return v != nullptr && *v != '\0';
-  };
-  return set("DISPLAY") || set("WAYLAND_DISPLAY");
-#endif
-}
 
 int BatchExitStatus(const Session& s) {
   if (int reason = StopReason(s); reason > 0 && reason != kStopWindowClosed)
@@ -33,11 +15,6 @@ int BatchExitStatus(const Session& s) {
   const bool ok = st.lastReportId == msg::kFullOperationDone && st.silentEnding.empty() &&
                   !st.resultFileFailed && StopReason(s) == 0;
   return ok ? 0 : 1;
-}
-
-void PrepareUnattendedRun(Session& s) {
-  s.state.unattendedResult = true;
-  s.stopRequest = &InstallStopSignals();
 }
 
 namespace {
@@ -50,24 +27,9 @@ void SayHowItEnded(Session& s) {
 }
 }  // namespace
 
-int RunFlashHeadless(const CommandLine& args, const std::string& noDisplay) {
-  HeadlessFrontEnd ui(stderr, false);
-  SystemClock clock;
-  const std::string dir = ExecutableDirectory();
-  auto ports = MakeSystemPortFactory(dir, clock);
-  SerialLink link(*ports);
-  Session s(ui, clock, link, args);
-  if (StartUp(s, dir) != StartupStatus::Ok) return kExitStartupFailure;
-  if (!args.BatchMode()) {
-    ui.LogLine("flash: no display could be opened" +
-               (noDisplay.empty() ? std::string() : " (" + noDisplay + ")") +
-               "; give a hex file to run one Full Operation unattended"
-               " (flash FILE [comN] [no_dialog] [reset|no_reset]), or use flashcli");
-    return kExitStartupFailure;
-  }
-  PrepareUnattendedRun(s);
+int RunUnattendedFullOperation(Session& s) {
   OnFullOperation(s);
-  link.ClosePort();
+  s.link.ClosePort();
   SayHowItEnded(s);
   return BatchExitStatus(s);
 }

@@ -1,12 +1,12 @@
 #include "app/Startup.h"
 
-#include "app/Catalogue.h"
-#include "app/CommandButtons.h"
-#include "app/FileUtil.h"
-#include "app/FrontEnd.h"
-#include "app/Messages.h"
-#include "app/Session.h"
-#include "app/Settings.h"
+#include "base/Catalogue.h"
+#include "base/CommandButtons.h"
+#include "base/FileUtil.h"
+#include "base/FrontEnd.h"
+#include "base/Messages.h"
+#include "base/Session.h"
+#include "base/Settings.h"
 
 namespace flash {
 
@@ -55,8 +55,8 @@ StartupStatus StartUp(Session& s, const std::string& programDir) {
 
   LoadUserSettings(s);
   ResetCommandButtons(s);
-  s.ui.StateToControls(st);
-  s.ui.SetHexFileTooltip(st.hexFilePath);
+  s.window->StateToControls(st);
+  s.window->SetHexFileTooltip(st.hexFilePath);
   st.copyAsIntelHex = false;
   if (s.args.BatchMode() && s.args.NoDialog()) st.showDialogs = false;
   return StartupStatus::Ok;

@@ -2,31 +2,31 @@
 
 #include <cstdio>
 
-#include "app/Catalogue.h"
-#include "app/CommandButtons.h"
-#include "app/FileUtil.h"
-#include "app/FrontEnd.h"
-#include "app/Session.h"
-#include "app/Settings.h"
 #include "app/Startup.h"
-#include "app/Version.h"
+#include "base/Catalogue.h"
+#include "base/CommandButtons.h"
+#include "base/FileUtil.h"
+#include "base/FrontEnd.h"
+#include "base/Session.h"
+#include "base/Settings.h"
+#include "base/Version.h"
 #include "link/SerialLink.h"
 
 namespace flash {
 
 void OnTargetSelected(Session& s, int deviceIndex) {
-  s.ui.ControlsToState(s.state);
+  s.window->ControlsToState(s.state);
   s.state.deviceIndex = deviceIndex;
   s.link.ClosePort();
   SaveRecentChoices(s);
   ApplySelectedDevice(s);
   s.state.linkBaud = SelectedBootBaud(s);
   ResetCommandButtons(s);
-  s.ui.StateToControls(s.state);
+  s.window->StateToControls(s.state);
 }
 
 void OnCrystalSelected(Session& s, int crystalIndex) {
-  s.ui.ControlsToState(s.state);
+  s.window->ControlsToState(s.state);
   s.state.crystalIndex = crystalIndex;
   s.link.ClosePort();
   SaveRecentChoices(s);
@@ -35,14 +35,14 @@ void OnCrystalSelected(Session& s, int crystalIndex) {
 }
 
 void OnOpenHexFile(Session& s) {
-  s.ui.ControlsToState(s.state);
+  s.window->ControlsToState(s.state);
   FileDialogRequest request;
   request.filter = kHexFileFilter;
   request.initialDirectory = DirectoryPart(s.state.hexFilePath);
   if (auto chosen = s.ui.ChooseOpenFile(request)) {
     s.state.hexFilePath = *chosen;
     s.state.hexFileName = FileNamePart(*chosen);
-    s.ui.StateToControls(s.state);
+    s.window->StateToControls(s.state);
   }
   SaveRecentChoices(s);
 }
@@ -54,7 +54,7 @@ bool OnDropFiles(Session& s, const std::vector<std::string>& paths) {
   s.state.hexFilePath = AbsolutePath(first);
   s.state.hexFileName = FileNamePart(s.state.hexFilePath);
   SaveRecentChoices(s);
-  s.ui.StateToControls(s.state);
+  s.window->StateToControls(s.state);
   return true;
 }
 

@@ -3,10 +3,10 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/FileUtil.h"
-#include "app/FrontEnd.h"
-#include "app/Profile.h"
-#include "app/Session.h"
+#include "base/FileUtil.h"
+#include "base/FrontEnd.h"
+#include "base/Profile.h"
+#include "base/Session.h"
 
 namespace flash {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Clock.h"
-#include "app/Messages.h"
+#include "base/Clock.h"
+#include "base/Messages.h"
 
 namespace flash {
 

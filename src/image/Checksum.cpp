@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/Session.h"
+#include "base/Session.h"
 #include "image/HexDigits.h"
 #include "image/HexLoader.h"
 

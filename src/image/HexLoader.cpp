@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/FrontEnd.h"
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
+#include "base/FrontEnd.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 
 namespace flash {

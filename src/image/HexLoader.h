@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "image/FlashImage.h"
+#include "base/FlashImage.h"
 #include "image/HexDecoders.h"
 
 namespace flash {

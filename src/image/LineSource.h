@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/FileUtil.h"
+#include "base/FileUtil.h"
 
 namespace flash {
 

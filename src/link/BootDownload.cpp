@@ -3,13 +3,13 @@
 #include <array>
 #include <new>
 
-#include "app/Catalogue.h"
-#include "app/CommandButtons.h"
-#include "app/FileUtil.h"
-#include "app/FrontEnd.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/Catalogue.h"
+#include "base/CommandButtons.h"
+#include "base/FileUtil.h"
+#include "base/FrontEnd.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
 #include "link/Transport.h"
@@ -199,12 +199,12 @@ bool RunDownload(Session& s, bool fullOperation) {
       ReportResult(s, msg::kDownloaded, KindInformation, SoundEnd);
     }
     EnableFlashCommands(s);
-    s.ui.StateToControls(s.state);
-    s.ui.RepaintNow();
+    s.window->StateToControls(s.state);
+    s.window->RepaintNow();
   } else {
-    s.ui.FocusTargetList();
-    s.ui.StateToControls(s.state);
-    s.ui.RepaintNow();
+    s.window->FocusTargetList();
+    s.window->StateToControls(s.state);
+    s.window->RepaintNow();
     s.link.ClosePort();
   }
   if (ProgressDialog* d = Dialog(s)) d->SetPosition(0);

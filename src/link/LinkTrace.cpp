@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "app/Clock.h"
-#include "app/FileUtil.h"
+#include "base/Clock.h"
+#include "base/FileUtil.h"
 
 namespace flash {
 namespace {

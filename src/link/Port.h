@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 
 namespace flash {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "app/Messages.h"
+#include "base/Messages.h"
 #include "link/Port.h"
 
 namespace flash {

@@ -17,7 +17,7 @@
 #include <cstring>
 #include <ctime>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 namespace flash {
 namespace {

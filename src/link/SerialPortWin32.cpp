@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "app/Clock.h"
-#include "app/Settings.h"
+#include "base/Clock.h"
+#include "base/Settings.h"
 #include "link/LinkTrace.h"
 #include "link/SystemPort.h"
 

@@ -2,7 +2,7 @@
 // "Ports" of Customize.ini names, else /dev/ttyS<n-1>.
 #include <utility>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "link/LinkTrace.h"
 #include "link/SerialPortPosix.h"
 #include "link/SystemPort.h"

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "link/SerialLink.h"
 
 namespace flash {

@@ -2,13 +2,13 @@
 
 #include <cstdio>
 
-#include "app/CommandButtons.h"
-#include "app/FileUtil.h"
-#include "app/FrontEnd.h"
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/CommandButtons.h"
+#include "base/FileUtil.h"
+#include "base/FrontEnd.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
 
@@ -36,7 +36,7 @@ CommandScope::~CommandScope() {
 bool CommandScope::Begin(const CommandFrame& frame) {
   SessionState& st = s_.state;
   st.startTime = s_.clock.Now();
-  if (frame.takeControls) s_.ui.ControlsToState(st);
+  if (frame.takeControls) s_.window->ControlsToState(st);
   if (frame.needsHexFile && !IsRegularFile(st.hexFilePath)) {
     ReportResult(s_, msg::kNoHexFile, KindWarning, SoundError);
     return false;

@@ -2,16 +2,16 @@
 // word with the image of the hex file.
 #include <cstdio>
 
-#include "app/FrontEnd.h"
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/FrontEnd.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "image/HexLoader.h"
 #include "link/SerialLink.h"
+#include "ops/CommandHandlers.h"
 #include "ops/CommandScope.h"
-#include "ops/Commands.h"
 #include "ops/Engines.h"
 #include "ops/ReadBack.h"
 

@@ -1,16 +1,16 @@
 // Erase and Blank Check: the two commands that work on the whole flash.
 #include <cstdio>
 
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/BootDownload.h"
-#include "link/Commands.h"
+#include "link/Primitives.h"
 #include "link/SerialLink.h"
+#include "ops/CommandHandlers.h"
 #include "ops/CommandScope.h"
-#include "ops/Commands.h"
 #include "ops/Engines.h"
 
 namespace flash {
@@ -78,9 +78,9 @@ uint8_t EraseFlash(Session& s, bool fullOperation) {
   if (crErased && !noReset) {
     s.link.ClosePort();
     if (!DownloadControlProgram(s)) {
-      s.ui.FocusTargetList();
-      s.ui.StateToControls(st);
-      s.ui.RepaintNow();
+      s.window->FocusTargetList();
+      s.window->StateToControls(st);
+      s.window->RepaintNow();
       s.link.ClosePort();
       return 1;
     }

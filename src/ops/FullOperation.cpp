@@ -1,18 +1,18 @@
 // Download and Full Operation: the two commands that start from the boot ROM.
 #include <cstdio>
 
-#include "app/CommandButtons.h"
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/CommandButtons.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "image/HexLoader.h"
 #include "link/BootDownload.h"
-#include "link/Commands.h"
+#include "link/Primitives.h"
 #include "link/SerialLink.h"
+#include "ops/CommandHandlers.h"
 #include "ops/CommandScope.h"
-#include "ops/Commands.h"
 #include "ops/Engines.h"
 
 namespace flash {

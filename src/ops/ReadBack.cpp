@@ -1,9 +1,9 @@
 #include "ops/ReadBack.h"
 
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
-#include "app/Session.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/SerialLink.h"
 #include "ops/CommandScope.h"

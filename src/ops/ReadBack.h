@@ -4,8 +4,8 @@
 // a CRC failure.
 #include <cstdint>
 
-#include "app/Messages.h"
-#include "link/Commands.h"
+#include "base/Messages.h"
+#include "link/Primitives.h"
 
 namespace flash {
 

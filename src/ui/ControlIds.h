@@ -3,7 +3,7 @@
 // and the tests speak of 1045 as the rest of the program does.
 #include <QWidget>
 
-#include "app/CommandButtons.h"
+#include "base/CommandButtons.h"
 
 namespace flash::ui {
 

@@ -18,8 +18,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "app/Messages.h"
-#include "app/Profile.h"
+#include "base/Messages.h"
+#include "base/Profile.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/SerialDevices.h"

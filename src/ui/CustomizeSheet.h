@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <string>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 
 class QCheckBox;
 class QComboBox;

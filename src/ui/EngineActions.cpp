@@ -1,7 +1,7 @@
 #include "ui/EngineActions.h"
 
 #include "image/Checksum.h"
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 
 namespace flash::ui {
 

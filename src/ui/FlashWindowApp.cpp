@@ -4,16 +4,18 @@
 #include <QDir>
 #include <QTimer>
 
-#include "app/Clock.h"
-#include "app/FileUtil.h"
 #include "app/FlashProgram.h"
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
 #include "app/Startup.h"
-#include "app/StopSignals.h"
+#include "base/Clock.h"
+#include "base/FileUtil.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
 #include "diag/DiagFiles.h"
+#include "frontend/HeadlessRun.h"
+#include "frontend/StopSignals.h"
 #include "link/SerialLink.h"
 #include "link/SystemPort.h"
+#include "ops/StandardOutlets.h"
 #include "ui/EngineActions.h"
 #include "ui/MainWindow.h"
 #include "ui/QtFrontEnd.h"
@@ -30,7 +32,7 @@ int RunFlashWindow(const CommandLine& args) {
   const std::string dir = ExecutableDirectory();
   auto ports = MakeSystemPortFactory(dir, clock);
   SerialLink link(*ports);
-  Session session(ui, clock, link, args);
+  Session session(ui, clock, link, args, StandardOutlets(), &ui);
   WindowActions actions = EngineActions();
   MainWindow window(session, ui, actions);
   ui.SetMainWindow(&window);

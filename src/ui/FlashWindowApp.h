@@ -1,5 +1,5 @@
 #pragma once
-#include "app/CommandLine.h"
+#include "base/CommandLine.h"
 
 namespace flash::ui {
 

@@ -3,8 +3,8 @@
 #include <QApplication>
 #include <string>
 
-#include "app/CommandLine.h"
-#include "app/FlashProgram.h"
+#include "base/CommandLine.h"
+#include "frontend/HeadlessRun.h"
 #include "ui/DisplayProbe.h"
 #include "ui/FlashWindowApp.h"
 

@@ -16,12 +16,12 @@
 #include <QSignalBlocker>
 #include <QUrl>
 
-#include "app/CommandButtons.h"
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
-#include "app/Settings.h"
 #include "app/WindowCommands.h"
+#include "base/CommandButtons.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
+#include "base/Settings.h"
 #include "ui/AboutBox.h"
 #include "ui/Artwork.h"
 #include "ui/CheckSumDialog.h"

@@ -7,7 +7,7 @@
 #include <QWidget>
 #include <functional>
 
-#include "app/FrontEnd.h"
+#include "base/FrontEnd.h"
 #include "ui/DialogUnits.h"
 
 class QLabel;

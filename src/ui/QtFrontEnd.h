@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <QString>
 
-#include "app/FrontEnd.h"
+#include "base/FrontEnd.h"
 #include "ui/SoundPlayer.h"
 
 class QWidget;
@@ -14,7 +14,7 @@ namespace flash::ui {
 class MainWindow;
 class QtProgressWindow;
 
-class QtFrontEnd final : public FrontEnd {
+class QtFrontEnd final : public FrontEnd, public WindowSync {
  public:
   QtFrontEnd();
   ~QtFrontEnd() override;

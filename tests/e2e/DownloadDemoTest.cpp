@@ -6,7 +6,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 #include "support/SimHarness.h"
 
 namespace flash::test {

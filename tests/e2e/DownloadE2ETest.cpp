@@ -4,7 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/Settings.h"
+#include "base/Settings.h"
 #include "link/BootDownload.h"
 #include "link/SerialPortPosix.h"
 #include "sim/ControlProgram.h"

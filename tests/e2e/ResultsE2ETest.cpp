@@ -12,12 +12,12 @@
 #include <set>
 #include <thread>
 
-#include "app/Catalogue.h"
-#include "app/Settings.h"
+#include "base/Catalogue.h"
+#include "base/Settings.h"
 #include "diag/DiagFiles.h"
 #include "link/BootDownload.h"
 #include "link/SerialPortPosix.h"
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 #include "sim/ControlProgram.h"
 #include "support/BoardRig.h"
 #include "support/ProgramRun.h"

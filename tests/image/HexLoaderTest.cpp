@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/Messages.h"
-#include "app/ProgressDialog.h"
+#include "base/Messages.h"
+#include "base/ProgressDialog.h"
 #include "image/HexLoader.h"
 #include "image/HexTestUtil.h"
 #include "support/TestSession.h"

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/Session.h"
+#include "base/Session.h"
 #include "image/HexLoader.h"
 #include "support/TestSession.h"
 

@@ -1,8 +1,8 @@
 // The boot-ROM download against a scripted boot ROM and control program.
 #include <gtest/gtest.h>
 
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
 #include "link/BootDownload.h"
 #include "link/SerialLink.h"
 #include "support/LinkRig.h"

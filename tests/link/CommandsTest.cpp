@@ -3,9 +3,9 @@
 
 #include <cstring>
 
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
-#include "link/Commands.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
+#include "link/Primitives.h"
 #include "link/SerialLink.h"
 #include "support/LinkRig.h"
 

@@ -7,7 +7,7 @@
 #include <optional>
 #include <thread>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "support/FakePort.h"
 
 #if !defined(_WIN32)
@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "link/SerialPortPosix.h"
+#include "support/FakeClock.h"
 #endif
 
 namespace flash::test {

@@ -10,12 +10,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/Session.h"
+#include "base/Session.h"
 #include "link/LinkTrace.h"
 #include "link/SerialLink.h"
 #include "link/SerialPortPosix.h"
 #include "link/SystemPort.h"
 #include "link/Transport.h"
+#include "ops/StandardOutlets.h"
 #include "support/SkippingClock.h"
 #include "support/TestSession.h"
 
@@ -41,7 +42,7 @@ struct PtySession {
     t.dir.Write("Customize.ini", "[Ports]\r\nCOM7=" + pty.slavePath + "\r\n");
     ports = MakeSystemPortFactory(t.dir.Path(), clock, nullptr);
     link = std::make_unique<SerialLink>(*ports);
-    session = std::make_unique<Session>(t.ui, clock, *link, CommandLine());
+    session = std::make_unique<Session>(t.ui, clock, *link, CommandLine(), StandardOutlets(), &t.ui);
     session->state.programDir = t.dir.Path();
   }
   Pty pty;

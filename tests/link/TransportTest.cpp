@@ -1,7 +1,7 @@
 // Single bytes and the answer wait, in fake time.
 #include <gtest/gtest.h>
 
-#include "app/Session.h"
+#include "base/Session.h"
 #include "link/SerialLink.h"
 #include "link/Transport.h"
 #include "support/LinkRig.h"

@@ -5,10 +5,10 @@
 #include <sstream>
 
 #include "app/FlashProgram.h"
-#include "app/ProgressDialog.h"
+#include "base/ProgressDialog.h"
 #include "image/Checksum.h"
 #include "image/HexLoader.h"
-#include "ops/Commands.h"
+#include "ops/CommandHandlers.h"
 #include "ops/Engines.h"
 #include "support/BoardRig.h"
 

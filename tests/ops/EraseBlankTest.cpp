@@ -1,8 +1,8 @@
 // Erase, Blank Check and the blank probe against the simulated board, in fake time.
 #include <gtest/gtest.h>
 
-#include "app/ProgressDialog.h"
-#include "ops/Commands.h"
+#include "base/ProgressDialog.h"
+#include "ops/CommandHandlers.h"
 #include "ops/Engines.h"
 #include "support/BoardRig.h"
 

@@ -1,9 +1,9 @@
 // Program & Verify and Read & Compare against the simulated board, in fake time.
 #include <gtest/gtest.h>
 
-#include "app/ProgressDialog.h"
-#include "ops/Commands.h"
+#include "base/ProgressDialog.h"
 #include "image/HexLoader.h"
+#include "ops/CommandHandlers.h"
 #include "ops/Engines.h"
 #include "support/BoardRig.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/Catalogue.h"
 #include "app/Startup.h"
+#include "base/Catalogue.h"
 #include "link/BootDownload.h"
 #include "sim/ControlProgram.h"
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/Board.h"
+#include "support/FakeClock.h"
 #include "support/LinkRig.h"
 
 namespace flash::test {

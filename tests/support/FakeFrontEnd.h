@@ -1,5 +1,6 @@
 #pragma once
-// A front end for tests: records every box, progress call and window update,
+// A front end with a main window for tests: records every box, progress call
+// and window update,
 // and answers boxes from a script.
 #include <deque>
 #include <memory>
@@ -7,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/FrontEnd.h"
+#include "base/FrontEnd.h"
 
 namespace flash::test {
 
@@ -29,7 +30,7 @@ struct ProgressRecord {
   bool destroyed = false;
 };
 
-class FakeFrontEnd : public FrontEnd {
+class FakeFrontEnd : public FrontEnd, public WindowSync {
  public:
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   std::unique_ptr<ProgressWindow> CreateProgressWindow(std::function<void()> onButton) override;

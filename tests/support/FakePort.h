@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 #include "link/Port.h"
+#include "support/FakeClock.h"
 
 namespace flash::test {
 

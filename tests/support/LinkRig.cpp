@@ -1,6 +1,6 @@
 #include "support/LinkRig.h"
 
-#include "app/Catalogue.h"
+#include "base/Catalogue.h"
 
 namespace flash::test {
 

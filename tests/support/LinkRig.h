@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "support/FakeClock.h"
 #include "support/FakePort.h"
 #include "support/TestSession.h"
 

@@ -1,10 +1,11 @@
 #include "support/SimHarness.h"
 
-#include "app/Catalogue.h"
-#include "app/CommandLine.h"
-#include "app/Profile.h"
-#include "app/Settings.h"
+#include "base/Catalogue.h"
+#include "base/CommandLine.h"
+#include "base/Profile.h"
+#include "base/Settings.h"
 #include "link/SystemPort.h"
+#include "ops/StandardOutlets.h"
 #include "sim/ControlProgram.h"
 
 namespace flash::test {
@@ -157,7 +158,8 @@ namespace flash::test {
 SimRig::SimRig(std::vector<std::string> args)
     : ports(MakeSystemPortFactory(dir.Path(), clock)),
       link(std::make_unique<SerialLink>(*ports)),
-      session(std::make_unique<Session>(ui, clock, *link, CommandLine(std::move(args)))) {
+      session(std::make_unique<Session>(ui, clock, *link, CommandLine(std::move(args)),
+                                        StandardOutlets(), &ui)) {
   session->state.programDir = dir.Path();
   session->state.catalogPath = dir.File(kCatalogueFile);
 }

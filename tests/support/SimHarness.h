@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Session.h"
+#include "base/Session.h"
 #include "link/Port.h"
 #include "link/SerialLink.h"
 #include "sim/Board.h"

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <chrono>
 
-#include "app/Clock.h"
+#include "base/Clock.h"
 
 namespace flash::test {
 

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Clock.h"
-#include "app/Session.h"
+#include "base/Clock.h"
+#include "base/Session.h"
 #include "link/SerialLink.h"
+#include "support/FakeClock.h"
 #include "support/FakeFrontEnd.h"
 #include "support/TempDir.h"
 

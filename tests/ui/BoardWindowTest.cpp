@@ -6,9 +6,9 @@
 #include <QtTest>
 
 #include "UiFixture.h"
-#include "app/Catalogue.h"
 #include "app/FlashProgram.h"
-#include "app/Profile.h"
+#include "base/Catalogue.h"
+#include "base/Profile.h"
 #include "sim/Board.h"
 #include "sim/ControlProgram.h"
 #include "support/BoardRig.h"

@@ -8,8 +8,8 @@
 #include <QTabWidget>
 #include <QtTest>
 
-#include "app/Profile.h"
-#include "app/Settings.h"
+#include "base/Profile.h"
+#include "base/Settings.h"
 #include "support/TempDir.h"
 #include "ui/ControlIds.h"
 #include "ui/CustomizeSheet.h"

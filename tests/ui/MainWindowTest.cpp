@@ -14,11 +14,11 @@
 #include <unistd.h>
 
 #include "UiFixture.h"
-#include "app/CommandButtons.h"
-#include "app/Profile.h"
-#include "app/Report.h"
-#include "app/Settings.h"
 #include "app/WindowCommands.h"
+#include "base/CommandButtons.h"
+#include "base/Profile.h"
+#include "base/Report.h"
+#include "base/Settings.h"
 #include "ui/AboutBox.h"
 #include "ui/CheckSumDialog.h"
 #include "ui/EngineActions.h"

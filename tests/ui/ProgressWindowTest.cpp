@@ -8,8 +8,8 @@
 #include <QtTest>
 
 #include "UiFixture.h"
-#include "app/ProgressDialog.h"
-#include "app/Report.h"
+#include "base/ProgressDialog.h"
+#include "base/Report.h"
 
 using namespace flash;
 using namespace flash::test;

@@ -13,7 +13,7 @@
 #include <QtTest>
 
 #include "UiFixture.h"
-#include "app/Catalogue.h"
+#include "base/Catalogue.h"
 #include "sim/Board.h"
 #include "sim/ControlProgram.h"
 #include "support/BoardRig.h"

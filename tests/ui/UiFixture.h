@@ -12,11 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Clock.h"
-#include "app/ProgressDialog.h"
-#include "app/Session.h"
 #include "app/Startup.h"
+#include "base/Clock.h"
+#include "base/ProgressDialog.h"
+#include "base/Session.h"
 #include "link/SerialLink.h"
+#include "ops/StandardOutlets.h"
+#include "support/FakeClock.h"
 #include "support/TempDir.h"
 #include "support/TestSession.h"
 #include "ui/ControlIds.h"
@@ -49,7 +51,7 @@ inline constexpr const char* kUiCatalogue =
 struct UiFixture {
   explicit UiFixture(std::vector<std::string> args = {}, PortFactory* factory = nullptr)
       : link(factory ? *factory : static_cast<PortFactory&>(noPorts)),
-        session(ui, clock, link, CommandLine(std::move(args))) {
+        session(ui, clock, link, CommandLine(std::move(args)), StandardOutlets(), &ui) {
     dir.Write("CHIPDEF.INI", kUiCatalogue);
   }
   ~UiFixture() {

@@ -1,0 +1,38 @@
+#pragma once
+// The one source of time. Every wait in the program asks this clock, so the
+// time-out rules can be tested in milliseconds of test time (tests have a
+// fake one).
+#include <cstdint>
+
+namespace flash {
+
+struct WallTime {
+  int64_t seconds = 0;  // since the epoch
+  int milliseconds = 0;  // 0..999
+};
+
+struct LocalDate {
+  int year = 1970;
+  int month = 1;
+  int day = 1;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Millisecond tick counter; 32 bits wide and wraps like the platform's.
+  virtual uint32_t TickMs() = 0;
+  virtual WallTime Now() = 0;
+  virtual LocalDate Today() = 0;
+  virtual void SleepMs(uint32_t ms) = 0;
+};
+
+class SystemClock final : public Clock {
+ public:
+  uint32_t TickMs() override;
+  WallTime Now() override;
+  LocalDate Today() override;
+  void SleepMs(uint32_t ms) override;
+};
+
+}  // namespace flash

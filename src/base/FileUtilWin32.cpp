@@ -1,0 +1,192 @@
+// Windows side of the file services: GetModuleFileName for the executable,
+// MoveFileEx with replace for atomic replacement.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "base/FileUtil.h"
+
+namespace flash {
+namespace {
+BOOL WriteAllAndFlush(HANDLE h, const std::string& data) {
+  DWORD written = 0;
+  return WriteFile(h, data.data(), static_cast<DWORD>(data.size()), &written, nullptr) &&
+         written == data.size() && FlushFileBuffers(h);
+}
+}  // namespace
+
+bool ReplaceFileAtomically(const std::string& path, const std::string& data, std::string* why) {
+  std::string tmp = path + ".tmp";
+  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (why) *why = "error " + std::to_string(GetLastError());
+    return false;
+  }
+  BOOL ok = WriteAllAndFlush(h, data);
+  CloseHandle(h);
+  if (ok && MoveFileExA(tmp.c_str(), path.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  if (why) *why = "error " + std::to_string(GetLastError());
+  DeleteFileA(tmp.c_str());
+  return false;
+}
+
+bool RewriteFileInPlace(const std::string& path, const std::string& data, std::string* why) {
+  if (auto problem = NotPlainFile(path); problem || !IsRegularFile(path)) {
+    if (why) *why = problem.value_or("not a regular file");
+    return false;
+  }
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    if (why) *why = "error " + std::to_string(GetLastError());
+    return false;
+  }
+  BOOL ok = WriteAllAndFlush(h, data);
+  if (!ok && why) *why = "error " + std::to_string(GetLastError());
+  CloseHandle(h);
+  return ok;
+}
+
+namespace {
+
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  FileIdentity id;
+  id.device = info.dwVolumeSerialNumber;
+  id.inode = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+  id.size = (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  const uint64_t ticks =
+      (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime;
+  id.modifiedNs = static_cast<int64_t>(ticks) * 100;  // 100 ns units since 1601
+  return id;
+}
+
+// A disk file and not a directory: pipes, consoles and devices are refused.
+bool IsPlainDiskFile(HANDLE h, BY_HANDLE_FILE_INFORMATION* info) {
+  return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, info) &&
+         !(info->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
+InputFile::~InputFile() { Close(); }
+
+void InputFile::Close() {
+  if (handle_ >= 0) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool InputFile::Open(const std::string& path) {
+  Close();
+  if (path.empty()) return false;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!IsPlainDiskFile(h, &info)) {
+    CloseHandle(h);
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(h);
+  identity_ = IdentityOf(info);
+  return true;
+}
+
+long long InputFile::Read(void* buffer, std::size_t n) {
+  if (handle_ < 0) return -1;
+  DWORD got = 0;
+  const DWORD want = n > 0x40000000 ? 0x40000000 : static_cast<DWORD>(n);
+  if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return -1;
+  return got;
+}
+
+bool InputFile::Rewind() {
+  return handle_ >= 0 &&
+         SetFilePointer(reinterpret_cast<HANDLE>(handle_), 0, nullptr, FILE_BEGIN) == 0;
+}
+
+bool RegularFileIdentity(const std::string& path, FileIdentity* identity) {
+  InputFile in;
+  if (!in.Open(path)) return false;
+  *identity = in.Identity();
+  return true;
+}
+
+int64_t FileSystemNowNs() {
+  FILETIME ft{};
+  GetSystemTimeAsFileTime(&ft);
+  const uint64_t ticks = (uint64_t{ft.dwHighDateTime} << 32) | ft.dwLowDateTime;
+  return static_cast<int64_t>(ticks) * 100;
+}
+
+std::optional<std::string> NotPlainFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) return std::string("it is a symbolic link");
+  if (a & FILE_ATTRIBUTE_DIRECTORY) return std::string("it is not a regular file");
+  return std::nullopt;
+}
+
+std::FILE* OpenForAppending(const std::string& path) {
+  if (NotPlainFile(path) || !IsRegularFile(path)) return nullptr;
+  return std::fopen(path.c_str(), "ab");
+}
+
+bool FileExists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsRegularFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsDirectory(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::size_t MaxPathLength() { return MAX_PATH; }
+
+std::string ExecutableDirectory() {
+  char buf[MAX_PATH];
+  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return {};  // a path that fills the buffer is too long
+  std::string exe(buf, n);
+  std::size_t slash = exe.find_last_of("\\/");
+  if (slash == std::string::npos) return {};
+  std::string dir = exe.substr(0, slash + 1);
+  char shortBuf[MAX_PATH];
+  DWORD s = GetShortPathNameA(dir.c_str(), shortBuf, MAX_PATH);
+  if (s > 0 && s < MAX_PATH) dir.assign(shortBuf, s);
+  return dir;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  char buf[MAX_PATH];
+  DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
+  if (n == 0 || n >= MAX_PATH) return path;
+  return std::string(buf, n);
+}
+
+std::string FileNamePart(const std::string& path) {
+  std::size_t slash = path.find_last_of("\\/");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirectoryPart(const std::string& path) {
+  return path.substr(0, path.size() - FileNamePart(path).size());
+}
+
+char PathSeparator() { return '\\'; }
+
+}  // namespace flash
+
+#include <io.h>
+namespace flash {
+bool IsTerminal(int fd) { return _isatty(fd) != 0; }
+bool IsTerminal(std::FILE* stream) { return stream && IsTerminal(_fileno(stream)); }
+}  // namespace flash
