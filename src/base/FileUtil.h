@@ -96,14 +96,9 @@ std::string FileNamePart(const std::string& path);
 // The directory part of a path, with its trailing separator (empty when none).
 std::string DirectoryPart(const std::string& path);
 
-// The directory separator of the platform.
-char PathSeparator();
-
-}  // namespace flash
-
-namespace flash {
 // Whether standard input (0) or standard error (2) is a terminal.
 bool IsTerminal(int fd);
 // Whether a stream goes to a terminal.
 bool IsTerminal(std::FILE* stream);
+
 }  // namespace flash

@@ -213,11 +213,7 @@ std::string DirectoryPart(const std::string& path) {
   return path.substr(0, path.size() - FileNamePart(path).size());
 }
 
-char PathSeparator() { return '/'; }
-
-}  // namespace flash
-
-namespace flash {
 bool IsTerminal(int fd) { return isatty(fd) == 1; }
 bool IsTerminal(std::FILE* stream) { return stream && IsTerminal(fileno(stream)); }
+
 }  // namespace flash

@@ -1,5 +1,6 @@
 // Windows side of the file services: GetModuleFileName for the executable,
 // MoveFileEx with replace for atomic replacement.
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -181,12 +182,7 @@ std::string DirectoryPart(const std::string& path) {
   return path.substr(0, path.size() - FileNamePart(path).size());
 }
 
-char PathSeparator() { return '\\'; }
-
-}  // namespace flash
-
-#include <io.h>
-namespace flash {
 bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 bool IsTerminal(std::FILE* stream) { return stream && IsTerminal(_fileno(stream)); }
+
 }  // namespace flash

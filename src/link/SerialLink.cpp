@@ -10,7 +10,6 @@ MessageId SerialLink::OpenPort(int portNumber, int baudRate) {
   openNotice_ = std::exchange(lastOpenError_, std::string());
   // A failed configuration leaves the port open; the caller's ClosePort releases it.
   if (MessageId r = port_->Configure(baudRate); r != 0) return r;
-  portNumber_ = portNumber;
   currentBaudRate_ = baudRate;
   return 0;
 }

@@ -31,7 +31,6 @@ class SerialLink {
   bool ReadBlock(uint8_t* buffer, std::size_t count, std::size_t* received = nullptr);
   uint32_t TakeLineErrors();
 
-  int PortNumber() const { return portNumber_; }
   int CurrentBaudRate() const { return currentBaudRate_; }
   // The operating system's reason for the last failed open.
   const std::string& LastOpenError() const { return lastOpenError_; }
@@ -41,7 +40,6 @@ class SerialLink {
  private:
   PortFactory& factory_;
   std::unique_ptr<Port> port_;
-  int portNumber_ = 0;
   int currentBaudRate_ = 0;
   std::string lastOpenError_;
   std::string openNotice_;

@@ -28,22 +28,6 @@ constexpr uint32_t kDrainPollMaxMs = 20;     // longest nap while the output que
 constexpr uint64_t kDrainPollMinUs = 5;      // shortest: half a byte at the fastest rates
 constexpr uint32_t kBitsPerByte = 10;        // 8N1: start, eight data bits, stop
 
-#ifndef __linux__
-}  // namespace
-namespace posix_serial {
-// The BSDs and macOS take the rate itself as speed_t.
-bool SetLineRate(int fd, int rate) {
-  termios t{};
-  if (tcgetattr(fd, &t) != 0) return false;
-  if (cfsetspeed(&t, static_cast<speed_t>(rate)) != 0) return false;
-  return tcsetattr(fd, TCSANOW, &t) == 0;
-}
-bool ReadLineCounters(int, LineCounters*) { return false; }
-void UsePreciseSleeps() {}
-}  // namespace posix_serial
-namespace {
-#endif
-
 // Milliseconds left until deadline on the wrapping tick counter (negative: passed).
 int32_t Remaining(Clock& clock, uint32_t deadline) {
   return static_cast<int32_t>(deadline - clock.TickMs());
