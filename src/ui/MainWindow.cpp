@@ -89,29 +89,37 @@ QPushButton* MainWindow::AddButton(int controlId, const char* caption, QRect geo
   return button;
 }
 
-void MainWindow::BuildControls() {
-  auto label = [this](const char* text, QRect r, Qt::Alignment align = Qt::AlignLeft) {
-    auto* l = new QLabel(QString::fromLatin1(text), this);
-    l->setGeometry(r);
-    l->setAlignment(align | Qt::AlignVCenter);
-    return l;
-  };
+QLabel* MainWindow::AddLabel(const char* text, QRect geometry, Qt::Alignment align) {
+  auto* l = new QLabel(QString::fromLatin1(text), this);
+  l->setGeometry(geometry);
+  l->setAlignment(align | Qt::AlignVCenter);
+  return l;
+}
 
-  QLabel* targetLabel = label("&Target MCU", du_.Rect(7, 6, 100, 9));
+void MainWindow::BuildControls() {
+  BuildSelection();
+  BuildRegionTable();
+  BuildCommandGroup();
+  BuildFooter();
+}
+
+// Target MCU, crystal and hex file, with what choosing one of them does.
+void MainWindow::BuildSelection() {
+  QLabel* targetLabel = AddLabel("&Target MCU", du_.Rect(7, 6, 100, 9));
   targetList_ = new QComboBox(this);
   SetControlId(targetList_, id::kTargetList);
   targetList_->setGeometry(du_.Rect(7, 16, 106, 14));
   targetList_->setToolTip(Text(550));
   targetLabel->setBuddy(targetList_);
 
-  QLabel* crystalLabel = label("Cr&ystal Frequency", du_.Rect(119, 6, 80, 9));
+  QLabel* crystalLabel = AddLabel("Cr&ystal Frequency", du_.Rect(119, 6, 80, 9));
   crystalList_ = new QComboBox(this);
   SetControlId(crystalList_, id::kCrystalList);
   crystalList_->setGeometry(du_.Rect(119, 16, 77, 14));
   crystalList_->setToolTip(Text(551));
   crystalLabel->setBuddy(crystalList_);
 
-  label("Hex File", du_.Rect(7, 36, 60, 9));
+  AddLabel("Hex File", du_.Rect(7, 36, 60, 9));
   hexFile_ = new QLineEdit(this);
   SetControlId(hexFile_, id::kHexFile);
   hexFile_->setReadOnly(true);
@@ -120,11 +128,21 @@ void MainWindow::BuildControls() {
   QPushButton* open = AddButton(id::kOpen, "&Open", du_.Rect(157, 46, 39, 14));
   open->setToolTip(Text(553));
 
+  connect(targetList_, &QComboBox::activated, this, [this](int index) {
+    if (index != session_.state.deviceIndex) OnTargetSelected(session_, index);
+  });
+  connect(crystalList_, &QComboBox::activated, this, [this](int index) {
+    if (index != session_.state.crystalIndex) OnCrystalSelected(session_, index);
+  });
+}
+
+// The start, end and size of the first four flash regions.
+void MainWindow::BuildRegionTable() {
   auto* flashInfo = new QGroupBox(QStringLiteral("Flash Information "), this);
   flashInfo->setGeometry(du_.Rect(7, 66, 189, 95));
-  label("Start Addr", du_.Rect(15, 78, 54, 9), Qt::AlignHCenter);
-  label("End Addr", du_.Rect(73, 78, 54, 9), Qt::AlignHCenter);
-  label("Size", du_.Rect(131, 78, 54, 9), Qt::AlignHCenter);
+  AddLabel("Start Addr", du_.Rect(15, 78, 54, 9), Qt::AlignHCenter);
+  AddLabel("End Addr", du_.Rect(73, 78, 54, 9), Qt::AlignHCenter);
+  AddLabel("Size", du_.Rect(131, 78, 54, 9), Qt::AlignHCenter);
   const MessageId regionTips[3] = {555, 556, 557};
   for (int row = 0; row < 4; ++row) {
     for (int col = 0; col < 3; ++col) {
@@ -138,7 +156,9 @@ void MainWindow::BuildControls() {
       regions_[static_cast<std::size_t>(index)] = cell;
     }
   }
+}
 
+void MainWindow::BuildCommandGroup() {
   commandGroup_ = new QGroupBox(QStringLiteral("Command"), this);
   SetControlId(commandGroup_, id::kCommandGroup);
   commandGroup_->setGeometry(du_.Rect(204, 6, 172, 106));
@@ -156,7 +176,10 @@ void MainWindow::BuildControls() {
   AddButton(id::kCompare, "&Read && Compare", du_.Rect(212, 82, 76, 16))->setToolTip(Text(546));
   copyButton_ = AddButton(id::kCopy, "&Copy", du_.Rect(292, 82, 76, 16));
   copyButton_->setToolTip(Text(547));
+}
 
+// The buttons under the command group, the logo and the version line.
+void MainWindow::BuildFooter() {
   AddButton(id::kSetEnvironment, "&Set Environment", du_.Rect(204, 118, 72, 15))
       ->setToolTip(Text(549));
   AddButton(id::kCheckSum, "Check SUM", du_.Rect(280, 118, 50, 15));
@@ -168,7 +191,7 @@ void MainWindow::BuildControls() {
   logo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   logo->setPixmap(LogoPixmap(logo->contentsRect().size(), devicePixelRatioF()));
 
-  version_ = label("version", du_.Rect(204, 159, 172, 9), Qt::AlignRight);
+  version_ = AddLabel("version", du_.Rect(204, 159, 172, 9), Qt::AlignRight);
   SetControlId(version_, id::kVersion);
   version_->setText(QString::fromStdString(ProgramVersionText()));
   version_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -178,13 +201,6 @@ void MainWindow::BuildControls() {
   // The About box: Alt+A, as the entry "version(flash) (&A)..." promises.
   auto* about = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_A), this);
   connect(about, &QShortcut::activated, this, [this] { RunCommand(cmd::kAbout); });
-
-  connect(targetList_, &QComboBox::activated, this, [this](int index) {
-    if (index != session_.state.deviceIndex) OnTargetSelected(session_, index);
-  });
-  connect(crystalList_, &QComboBox::activated, this, [this](int index) {
-    if (index != session_.state.crystalIndex) OnCrystalSelected(session_, index);
-  });
 }
 
 void MainWindow::ControlsToState(SessionState& state) const {

@@ -85,7 +85,12 @@ class MainWindow final : public QDialog {
 
  private:
   void BuildControls();
+  void BuildSelection();
+  void BuildRegionTable();
+  void BuildCommandGroup();
+  void BuildFooter();
   QPushButton* AddButton(int controlId, const char* caption, QRect geometry);
+  QLabel* AddLabel(const char* text, QRect geometry, Qt::Alignment align = Qt::AlignLeft);
   void ActivateMnemonic(QChar letter);
   void ToggleCopyFormat();
   void ShowCopyCaption();
