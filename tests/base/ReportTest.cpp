@@ -119,5 +119,30 @@ TEST(Report, SoundsFollowTheSettings) {
   EXPECT_TRUE(t.ui.sounds.empty());
 }
 
+// Reporting reaches the result file and the port only through the outlets
+// its session was given, and a session without a main window reports alike.
+TEST(Report, GoesOutThroughTheSessionsOutletsAlone) {
+  struct Recorder final : ReportOutlets {
+    void WriteResult(Session&, MessageId id, const std::string& text) const override {
+      calls.push_back("result " + std::to_string(id) + ": " + text);
+    }
+    void ClosePort(Session&) const override { calls.push_back("close"); }
+    mutable std::vector<std::string> calls;
+  } outlets;
+  TestSession t({"app.mhx"});
+  test::FakeFrontEnd windowless;
+  Session s(windowless, t.clock, t.link, CommandLine({"app.mhx"}), outlets);
+  s.state.programDir = t.dir.Path();
+  s.state.controlProgramRunning = true;
+
+  ReportResult(s, 401, KindWarning, SoundError);
+  ReportResult(s, 203, KindTransferError, SoundError);
+  EXPECT_EQ(outlets.calls, (std::vector<std::string>{"result 401:  No.101 Please set \"hex file\"\n",
+                                                      "result 203:  No.003 timeout error\n", "close"}));
+  EXPECT_FALSE(s.state.controlProgramRunning);
+  EXPECT_FALSE(t.dir.Exists("MESSFILE.TXT"));
+  EXPECT_EQ(windowless.stateToControls + windowless.focusTargetList, 0);
+}
+
 }  // namespace
 }  // namespace flash
