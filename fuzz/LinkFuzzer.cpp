@@ -733,7 +733,7 @@ struct Matcher {
       std::size_t k = AnswerEnd(*g, 0, true, &a);
       if (k == std::string::npos) return -1;
       if (a == kAnswerDone && k == g->reads.size()) continue;
-      if (a != kAnswerNotBlank || g->reads.size() - k != 9) return -1;
+      if (a != kAnswerFailed || g->reads.size() - k != 9) return -1;
       for (; k < g->reads.size(); ++k)
         if (g->reads[k].asked != 1 || !g->reads[k].ok) return -1;
       return 1;

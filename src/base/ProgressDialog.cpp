@@ -27,9 +27,9 @@ void ProgressDialog::SetLayout(int style, bool centre, const std::optional<std::
   window_->SetButtonText(buttonText_);
   window_->SetButtonEnabled(cancelActive_, cancelActive_);
   window_->SetBarEnabled((style & kLayoutBar) != 0);
-  window_->SetHeight(style == 0   ? ProgressHeight::ToBar
-                     : style == 8 ? ProgressHeight::ToButton
-                                  : ProgressHeight::Full);
+  window_->SetHeight(style == kLayoutStatusOnly ? ProgressHeight::ToBar
+                     : style == kLayoutBarOnly  ? ProgressHeight::ToButton
+                                                : ProgressHeight::Full);
   if (centre) window_->CentreOnOwner();
   window_->ShowOnTop();
 }

@@ -15,7 +15,14 @@ inline constexpr int kLayoutOk = 1;          // button text "Ok"
 inline constexpr int kLayoutCancel = 2;      // button text "Cancel" (when bit 1 is clear)
 inline constexpr int kLayoutActive = 4;      // button enabled; CheckCancel looks at presses
 inline constexpr int kLayoutBar = 8;         // progress bar enabled
-inline constexpr int kLayoutDefault = 13;    // what -1 stands for
+
+// The layout words the commands use.
+inline constexpr int kLayoutStatusOnly = 0;        // the status line alone: no bar, no button
+inline constexpr int kLayoutBarOnly = kLayoutBar;  // status and bar, no button to press
+// 14: status, bar and an enabled "Cancel".
+inline constexpr int kLayoutBarCancel = kLayoutBar | kLayoutActive | kLayoutCancel;
+// 13: the "Ok" result form; what -1 stands for.
+inline constexpr int kLayoutDefault = kLayoutBar | kLayoutActive | kLayoutOk;
 
 class ProgressDialog {
  public:

@@ -116,7 +116,7 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   };
 
   if (st.progressDialog) {
-    if (st.showDialogs) st.progressDialog->SetLayout(0, false, std::nullopt);
+    if (st.showDialogs) st.progressDialog->SetLayout(kLayoutStatusOnly, false, std::nullopt);
     st.operationTitle = std::string(fullOperation ? kFullOperationPrefix : "") +
                         std::string(MessageText(msg::kTitleDecoding));
     if (st.showDialogs) st.progressDialog->ShowStatus(st.operationTitle);

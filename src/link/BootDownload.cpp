@@ -11,20 +11,14 @@
 #include "base/Report.h"
 #include "base/Session.h"
 #include "diag/DiagFiles.h"
+#include "link/Protocol.h"
 #include "link/SerialLink.h"
 #include "link/Transport.h"
 
 namespace flash {
 namespace {
 
-// Waits of the boot exchange, fixed by the boot ROM's behaviour.
-constexpr uint32_t kAfterResetMs = 1500;     // the board leaves reset and its boot ROM listens
-constexpr uint32_t kBeforeRateChangeMs = 250;  // the control program switches its own rate first
-constexpr uint32_t kAfterRateChangeMs = 250;   // both ends settle at the working rate
-constexpr int kSyncAnswerSeconds = 1;        // first sync, right after the reset
-constexpr int kBootAnswerSeconds = 3;        // every later boot answer and the rate check
-
-constexpr int kDownloadSteps = 7;
+constexpr int kDownloadSteps = 7;  // the bar's range: one step per stage of the download
 
 ProgressDialog* Dialog(Session& s) {
   return s.state.showDialogs ? s.state.progressDialog.get() : nullptr;
@@ -47,6 +41,19 @@ bool AskForReset(Session& s) {
                                      BoxIcon::Information,
                                      overDialog ? BoxOwner::ProgressDialog : BoxOwner::MainWindow});
   return a == BoxAnswer::Ok;
+}
+
+std::array<uint8_t, kBootFrameSize> BootFrame(uint8_t command, uint32_t address, uint32_t length) {
+  std::array<uint8_t, kBootFrameSize> frame{};
+  frame[0] = command;
+  for (int i = 0; i < 4; ++i) {
+    frame[1 + i] = static_cast<uint8_t>(address >> (8 * i));
+    frame[5 + i] = static_cast<uint8_t>(length >> (8 * i));
+  }
+  uint8_t sum = 0;
+  for (std::size_t i = 0; i + 1 < kBootFrameSize; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
+  frame[kBootFrameSize - 1] = sum;
+  return frame;
 }
 
 }  // namespace
@@ -101,34 +108,25 @@ bool OpenBootPort(Session& s) {
 }
 
 bool SendFrame(Session& s, uint8_t command, uint32_t address, uint32_t length) {
-  std::array<uint8_t, 10> frame{};
-  frame[0] = command;
-  for (int i = 0; i < 4; ++i) {
-    frame[1 + i] = static_cast<uint8_t>(address >> (8 * i));
-    frame[5 + i] = static_cast<uint8_t>(length >> (8 * i));
-  }
-  uint8_t sum = 0;
-  for (std::size_t i = 0; i < 9; ++i) sum = static_cast<uint8_t>(sum + frame[i]);
-  frame[9] = sum;
-  for (uint8_t b : frame)
-    if (!WriteByte(s, b)) return true;
+  const auto frame = BootFrame(command, address, length);
+  if (!WriteBytes(s, frame.data(), frame.size())) return true;
   return WaitAnswer(s, kBootAnswerSeconds, command);
 }
 
-uint8_t SendBlock(Session& s, uint32_t address, const uint8_t* data, uint32_t length) {
-  if (SendFrame(s, kBootData, address, length)) return 0xFF;
+bool SendBlock(Session& s, uint32_t address, const uint8_t* data, uint32_t length) {
+  if (SendFrame(s, kBootData, address, length)) return true;
   uint8_t sum = 0;
   for (uint32_t i = 0; i < length; ++i) {
-    if (!WriteByte(s, data[i])) return 1;
+    if (!WriteByte(s, data[i])) return true;
     sum = static_cast<uint8_t>(sum + data[i]);
   }
-  if (!WriteByte(s, sum)) return 1;
-  return WaitAnswer(s, kBootAnswerSeconds, kBootData) ? 1 : 0;
+  if (!WriteByte(s, sum)) return true;
+  return WaitAnswer(s, kBootAnswerSeconds, kBootData);
 }
 
 bool DownloadControlProgram(Session& s) {
   if (ProgressDialog* d = Dialog(s)) {
-    d->SetLayout(kLayoutBar, false, std::nullopt);
+    d->SetLayout(kLayoutBarOnly, false, std::nullopt);
     d->SetBar(0, kDownloadSteps, 1, 0);
   }
   const DeviceDefinition def = SelectedDevice(s);
@@ -157,18 +155,18 @@ bool DownloadControlProgram(Session& s) {
   if (!WriteByte(s, kBootSync) || WaitAnswer(s, kSyncAnswerSeconds, kBootSync)) return false;
   Advance(s);  // 3
 
-  const uint8_t block = SendBlock(s, s.state.loadAddress, image.data(), static_cast<uint32_t>(image.size()));
+  const bool blockFailed =
+      SendBlock(s, s.state.loadAddress, image.data(), static_cast<uint32_t>(image.size()));
   image = {};
-  if (block != 0) return false;
+  if (blockFailed) return false;
 
   if (!WriteByte(s, kBootSync) || WaitAnswer(s, kBootAnswerSeconds, kBootSync)) return false;
   Advance(s);  // 4
 
-  // The start frame: command 40H, address 0, length 0, its sum 40H.
-  constexpr std::array<uint8_t, 10> kStartFrame = {kBootStart, 0, 0, 0, 0, 0, 0, 0, 0, kBootStart};
-  for (uint8_t b : kStartFrame)
-    if (!WriteByte(s, b)) return false;
-  if (WaitAnswer(s, kBootAnswerSeconds, kStartCheck)) return false;
+  // The control program it starts answers the start frame itself.
+  const auto start = BootFrame(kBootStart, 0, 0);
+  if (!WriteBytes(s, start.data(), start.size()) || WaitForAnswer(s, kBootAnswerSeconds, kAnswerDone))
+    return false;
   Advance(s);  // 5
 
   const int working = def.WorkingBaud(crystal);
@@ -182,7 +180,7 @@ bool DownloadControlProgram(Session& s) {
   Advance(s);  // 6
 
   s.clock.SleepMs(kAfterRateChangeMs);
-  if (!WriteByte(s, kRateCheck) || WaitAnswer(s, kBootAnswerSeconds, kStartCheck)) return false;
+  if (!WriteByte(s, kCmdRateCheck) || WaitForAnswer(s, kBootAnswerSeconds, kAnswerDone)) return false;
   Advance(s);  // 7
   return true;
 }

@@ -12,20 +12,11 @@
 namespace flash {
 namespace {
 
-constexpr std::array<uint8_t, 4> kCrReadKey = {0x11, 0x22, 0x33, 0x44};  // fixed CR read parameters
-constexpr std::size_t kCrDataBytes = 8;
-
 ProgressDialog* Dialog(Session& s) {
   return s.state.showDialogs ? s.state.progressDialog.get() : nullptr;
 }
 
 int64_t WallSeconds(Session& s) { return s.clock.Now().seconds; }
-
-bool WriteBytes(Session& s, const uint8_t* data, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i)
-    if (!WriteByte(s, data[i])) return false;
-  return true;
-}
 
 }  // namespace
 
@@ -54,49 +45,58 @@ PollOutcome PollAnswer(Session& s, int limitSeconds, bool testCancel,
   return out;
 }
 
-uint8_t BlockCommand(Session& s, uint32_t address, bool read) {
-  if (!WriteByte(s, read ? kCmdReadBlock : kCmdProgramBlock) || !WriteUint32(s, address)) return 0xFF;
+CommandResult BlockCommand(Session& s, uint32_t address, bool read) {
+  if (!WriteByte(s, read ? kCmdReadBlock : kCmdProgramBlock) || !WriteUint32(s, address))
+    return {CommandOutcome::Failed};
   PollOutcome r = PollAnswer(s, kBlockAnswerSeconds, true);
-  if (r.cancelled) return 0;
-  if (r.readFailed) return 0xFF;
-  if (r.timedOut) return 3;
-  return r.answer;
+  if (r.cancelled) return {CommandOutcome::Cancelled};
+  if (r.readFailed) return {CommandOutcome::Failed};
+  if (r.timedOut) return {CommandOutcome::TimedOut};
+  // Answers 03H and FFH end the command as a time-out and a failed call do:
+  // the commands have always read them so.
+  if (r.answer == 0x03) return {CommandOutcome::TimedOut};
+  if (r.answer == 0xFF) return {CommandOutcome::Failed};
+  return {r.answer == kAnswerDone ? CommandOutcome::Done : CommandOutcome::Refused, r.answer};
 }
 
-uint8_t EraseCommand(Session& s) {
+CommandResult EraseCommand(Session& s) {
   if (ProgressDialog* d = Dialog(s)) {
-    d->SetLayout(kLayoutBar, false, std::nullopt);
+    d->SetLayout(kLayoutBarOnly, false, std::nullopt);
     d->SetBar(0, kEraseAnswerSeconds, 1, 0);
   }
-  if (!WriteByte(s, kCmdErase) || !WriteUint32(s, s.state.regionEnds[0])) return 0;
+  if (!WriteByte(s, kCmdErase) || !WriteUint32(s, s.state.regionEnds[0]))
+    return {CommandOutcome::Failed};
   PollOutcome r = PollAnswer(s, kEraseAnswerSeconds, false, [&s](int elapsed) {
     if (elapsed >= kEraseAnswerSeconds) return;
     if (ProgressDialog* d = Dialog(s)) d->StepBar();
   });
-  if (r.readFailed) return 0;
-  if (r.timedOut) return 3;
+  if (r.readFailed) return {CommandOutcome::Failed};
+  if (r.timedOut) return {CommandOutcome::TimedOut};
   if (r.answer == kAnswerDone) {
     if (ProgressDialog* d = Dialog(s)) d->SetPosition(kEraseAnswerSeconds);
-  } else {
-    char detail[40];
-    std::snprintf(detail, sizeof detail, "ERASE ERROR MCU : %02XH", r.answer);
-    s.state.errorDetail = detail;
+    return {CommandOutcome::Done, r.answer};
   }
-  return r.answer;
+  char detail[40];
+  std::snprintf(detail, sizeof detail, "ERASE ERROR MCU : %02XH", r.answer);
+  s.state.errorDetail = detail;
+  // 03H passes for a time-out as it always has (see BlockCommand).
+  if (r.answer == kAnswerTimedOut || r.answer == 0x03) return {CommandOutcome::TimedOut};
+  return {CommandOutcome::Refused, r.answer};
 }
 
-uint8_t ReadCrData(Session& s) {
-  if (!WriteByte(s, kCmdCrRead) || !WriteBytes(s, kCrReadKey.data(), kCrReadKey.size())) return 1;
+CrReadResult ReadCrData(Session& s) {
+  if (!WriteByte(s, kCmdCrRead) || !WriteBytes(s, kCrReadKey.data(), kCrReadKey.size()))
+    return CrReadResult::NoDataMark;
   const int64_t start = WallSeconds(s);
   auto timedOut = [&] { return WallSeconds(s) - start > kCrAnswerSeconds; };
 
   for (;;) {
     uint8_t b = 0;
-    if (!TryReadByte(s, b)) return 1;
+    if (!TryReadByte(s, b)) return CrReadResult::NoDataMark;
     if (b == kAnswerBusy) break;
     if (timedOut()) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
-      return 1;
+      return CrReadResult::NoDataMark;
     }
   }
 
@@ -106,37 +106,38 @@ uint8_t ReadCrData(Session& s) {
   // into the target; it fails like the read call itself.
   if (!s.link.ReadBlock(data.data(), data.size(), &got) || got != data.size()) {
     ReportResult(s, msg::kPortReadError, KindError, SoundError);
-    return 2;
+    return CrReadResult::DataFailed;
   }
-  std::copy(data.begin(), data.begin() + 4, s.state.statusGroup1.begin());
-  std::copy(data.begin() + 4, data.end(), s.state.statusGroup2.begin());
+  std::copy(data.begin(), data.begin() + kCrWordBytes, s.state.statusGroup1.begin());
+  std::copy(data.begin() + kCrWordBytes, data.end(), s.state.statusGroup2.begin());
 
   for (;;) {
     uint8_t b = 0;
-    if (!TryReadByte(s, b)) return 3;
-    if (b != 0 && b != kAnswerBusy) return 0;  // the closing byte's value is not examined
+    if (!TryReadByte(s, b)) return CrReadResult::NoClosing;
+    if (b != 0 && b != kAnswerBusy) return CrReadResult::Ok;  // the closing byte's value is not examined
     if (timedOut()) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
-      return 3;
+      return CrReadResult::NoClosing;
     }
   }
 }
 
-uint8_t SetCrData(Session& s) {
-  constexpr std::array<uint8_t, 4> kErased = {0xFF, 0xFF, 0xFF, 0xFF};
+CommandResult SetCrData(Session& s) {
   const SessionState& st = s.state;
   const auto& source =
-      (st.statusGroup2 == kErased && st.statusGroup1 != kErased) ? st.statusGroup1 : st.statusGroup2;
-  if (!WriteByte(s, kCmdCrSet) || !WriteBytes(s, source.data(), source.size())) return 1;
+      (st.statusGroup2 == kErasedCrWord && st.statusGroup1 != kErasedCrWord) ? st.statusGroup1
+                                                                              : st.statusGroup2;
+  if (!WriteByte(s, kCmdCrSet) || !WriteBytes(s, source.data(), source.size()))
+    return {CommandOutcome::Failed};
   PollOutcome r = PollAnswer(s, kCrAnswerSeconds);
-  if (r.readFailed) return 1;
+  if (r.readFailed) return {CommandOutcome::Failed};
   if (r.timedOut) {
     ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
-    return 1;
+    return {CommandOutcome::Failed};
   }
-  if (r.answer == kAnswerDone) return 0;
+  if (r.answer == kAnswerDone) return {CommandOutcome::Done, r.answer};
   ReportResult(s, msg::kReadError, KindTransferError, SoundError);
-  return r.answer;
+  return {CommandOutcome::Refused, r.answer};
 }
 
 bool SendBlankCheckFrame(Session& s, uint32_t start, uint32_t end) {

@@ -5,33 +5,39 @@
 #include <cstdint>
 #include <functional>
 
+#include "link/Protocol.h"
+
 namespace flash {
 
 struct Session;
-
-inline constexpr uint8_t kAnswerBusy = 0x30;  // '0': still working
-inline constexpr uint8_t kAnswerDone = 0x31;  // '1': done or accepted
-inline constexpr uint8_t kAnswerNotBlank = 0x34;  // '4'
-inline constexpr uint8_t kAnswerCrcError = 0x35;  // '5'
-inline constexpr uint8_t kCmdProgramBlock = 0x08;
-inline constexpr uint8_t kCmdReadBlock = 0x28;
-inline constexpr uint8_t kCmdErase = 0x38;
-inline constexpr uint8_t kCmdCrRead = 0x39;
-inline constexpr uint8_t kCmdCrSet = 0x3A;
-inline constexpr uint8_t kCmdBlankCheck = 0x48;
-// Answer limits of the control program, in whole seconds of the wall clock.
-inline constexpr int kBlockAnswerSeconds = 5;   // program/read block command and data answers
-inline constexpr int kEraseAnswerSeconds = 30;  // a whole-chip erase
-inline constexpr int kCrAnswerSeconds = 5;      // CR read (in all) and CR set
-inline constexpr int kBlankAnswerSeconds = 10;  // blank check of one region
-inline constexpr std::size_t kBlockSize = 512;
-inline constexpr std::size_t kBlockWithCrc = kBlockSize + 2;
 
 struct PollOutcome {
   bool timedOut = false;
   bool cancelled = false;  // the progress dialog's button was pressed
   bool readFailed = false;  // a read call failed (218 reported, port closed)
   uint8_t answer = 0;
+};
+
+// How a command that waits for one answer ended.
+enum class CommandOutcome : uint8_t {
+  Done,       // answered '1'
+  Refused,    // answered another byte, which the result holds
+  TimedOut,   // no answer within the limit
+  Cancelled,  // the progress dialog's button was pressed during the wait
+  Failed,     // a write or read call failed (reported then), or a stop
+};
+
+struct CommandResult {
+  CommandOutcome outcome = CommandOutcome::Failed;
+  uint8_t answer = 0;  // the answer byte of Done and Refused
+};
+
+// The step a CR read failed in; the CR READ ERROR detail shows its number.
+enum class CrReadResult : uint8_t {
+  Ok = 0,
+  NoDataMark = 1,  // a write failed, or no '0' came
+  DataFailed = 2,  // the eight-byte read failed or brought fewer bytes
+  NoClosing = 3,   // no closing byte
 };
 
 // Reads single bytes while they are 0x00 or '0', for at most limitSeconds
@@ -43,21 +49,22 @@ struct PollOutcome {
 PollOutcome PollAnswer(Session& s, int limitSeconds, bool testCancel = false,
                        const std::function<void(int elapsedSeconds)>& onSecond = {});
 
-// 0x28 (read) or 0x08 (program) and the address. Returns the answer ('1'
-// ready), 3 on time-out, 0 when the user cancelled, 0xFF when a write or a
-// read call failed (already reported then).
-uint8_t BlockCommand(Session& s, uint32_t address, bool read);
+// 0x28 (read) or 0x08 (program) and the address; Done when the control
+// program is ready for the data. The time-out is not reported; Cancelled
+// only with the progress dialog's button. An answer 03H ends it as TimedOut,
+// FFH as Failed.
+CommandResult BlockCommand(Session& s, uint32_t address, bool read);
 // 0x38 and the end of the first region, then up to 30 s with the bar stepped
-// each second. The answer ('1' success), 3 on time-out, 0 when a write or a
-// read call failed (already reported then).
-uint8_t EraseCommand(Session& s);
-// 0x39 11 22 33 44; fills statusGroup1 and statusGroup2. 0 success, 1 a write
-// failed or no '0' came, 2 the eight-byte read failed or brought fewer than
-// eight bytes, 3 no closing byte. Reports its own failures (203, 218).
-uint8_t ReadCrData(Session& s);
-// 0x3A and the CR word to keep. 0 success, 1 a write failed or no answer,
-// else the answer that was not '1' (reported as 213). Reports 203 itself.
-uint8_t SetCrData(Session& s);
+// each second. TimedOut also for the control program's own time-out; any
+// answer but '1' leaves the detail "ERASE ERROR MCU : %02XH". The time-out
+// is not reported.
+CommandResult EraseCommand(Session& s);
+// 0x39 11 22 33 44; fills statusGroup1 and statusGroup2. Reports its own
+// failures (203, 218).
+CrReadResult ReadCrData(Session& s);
+// 0x3A and the CR word to keep. Reports its own failures: 203 for no answer
+// (Failed), 213 for an answer that was not '1' (Refused).
+CommandResult SetCrData(Session& s);
 // 0x48, start, end + 1 (nine bytes). False when a byte could not be written.
 // end is the region's inclusive last address. Reports 216 through WriteByte.
 bool SendBlankCheckFrame(Session& s, uint32_t start, uint32_t end);

@@ -4,6 +4,7 @@
 
 #include "base/Report.h"
 #include "base/Session.h"
+#include "link/Protocol.h"
 #include "link/SerialLink.h"
 
 namespace flash {
@@ -15,6 +16,12 @@ bool WriteByte(Session& s, uint8_t value) {
   if (s.link.WriteBlock(&value, 1)) return true;
   ReportResult(s, msg::kWriteError, KindTransferError, SoundError);
   return false;
+}
+
+bool WriteBytes(Session& s, const uint8_t* data, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i)
+    if (!WriteByte(s, data[i])) return false;
+  return true;
 }
 
 bool WriteUint32(Session& s, uint32_t value) {
@@ -39,7 +46,7 @@ uint8_t ReadByte(Session& s) {
   return value;
 }
 
-bool WaitAnswer(Session& s, int timeoutSeconds, uint8_t command) {
+bool WaitForAnswer(Session& s, int timeoutSeconds, uint8_t expected) {
   const uint32_t start = s.clock.TickMs();
   const uint32_t limit = static_cast<uint32_t>(timeoutSeconds) * 1000u;
   for (;;) {
@@ -54,13 +61,17 @@ bool WaitAnswer(Session& s, int timeoutSeconds, uint8_t command) {
       return true;
     }
     if (answer == 0) continue;
-    if (answer == ((command & 0xF0) | 0x01)) return false;
+    if (answer == expected) return false;
     char detail[16];
     std::snprintf(detail, sizeof detail, "MCU : %02XH", answer);
     s.state.errorDetail = detail;
     ReportResult(s, msg::kDownloadError, KindWarning, SoundError);
     return true;
   }
+}
+
+bool WaitAnswer(Session& s, int timeoutSeconds, uint8_t command) {
+  return WaitForAnswer(s, timeoutSeconds, BootAnswer(command));
 }
 
 }  // namespace flash

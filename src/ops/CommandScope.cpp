@@ -1,6 +1,8 @@
 #include "ops/CommandScope.h"
 
+#include <cstddef>
 #include <cstdio>
+#include <iterator>
 
 #include "base/CommandButtons.h"
 #include "base/FileUtil.h"
@@ -13,6 +15,52 @@
 #include "link/SerialLink.h"
 
 namespace flash {
+namespace {
+
+// The opening steps of one command, taken in this order.
+struct CommandFrame {
+  bool takeControls = false;         // copy the controls into the state first
+  bool needsHexFile = false;         // 401 when hexFilePath names no file
+  bool startsFromBootRom = false;    // close the port and reset the buttons first
+  const char* caption = nullptr;     // progress dialog caption; null: the command makes its own
+  int dialogStyle = kLayoutDefault;  // the dialog's first layout
+  bool dialogOnlyWhenShown = false;  // no dialog at all without showDialogs
+  bool centreDialog = false;         // the default layout, centred, after the dialog opens
+  bool opensWorkingPort = false;     // the port at linkBaud, purged
+};
+
+struct CommandRow {
+  Command command;
+  CommandFrame frame;
+};
+
+// Copy makes its dialog itself, after the save dialog.
+constexpr CommandRow kFrames[] = {
+    {Command::Download,
+     {.startsFromBootRom = true, .caption = "Download", .dialogStyle = kLayoutBarOnly}},
+    {Command::Erase, {.caption = "Erase", .opensWorkingPort = true}},
+    {Command::BlankCheck, {.caption = "Blank Check", .opensWorkingPort = true}},
+    {Command::ProgramVerify,
+     {.takeControls = true, .needsHexFile = true, .caption = "Program", .opensWorkingPort = true}},
+    {Command::ReadCompare,
+     {.takeControls = true, .needsHexFile = true, .caption = "Read & Compare",
+      .opensWorkingPort = true}},
+    {Command::Copy, {.opensWorkingPort = true}},
+    {Command::FullOperation,
+     {.needsHexFile = true, .startsFromBootRom = true, .caption = "Full Operation",
+      .dialogOnlyWhenShown = true, .centreDialog = true}},
+};
+
+constexpr bool RowsInCommandOrder() {
+  for (std::size_t i = 0; i < std::size(kFrames); ++i)
+    if (kFrames[i].command != static_cast<Command>(i)) return false;
+  return true;
+}
+static_assert(std::size(kFrames) == static_cast<std::size_t>(Command::FullOperation) + 1 &&
+                  RowsInCommandOrder(),
+              "one row a command, in its order");
+
+}  // namespace
 
 CommandScope::CommandScope(Session& s) : s_(s) {
   s_.state.commandRunning = true;
@@ -33,7 +81,8 @@ CommandScope::~CommandScope() {
   s_.state.commandRunning = false;
 }
 
-bool CommandScope::Begin(const CommandFrame& frame) {
+bool CommandScope::Begin(Command command) {
+  const CommandFrame& frame = kFrames[static_cast<std::size_t>(command)].frame;
   SessionState& st = s_.state;
   st.startTime = s_.clock.Now();
   if (frame.takeControls) s_.window->ControlsToState(st);

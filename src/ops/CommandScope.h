@@ -12,19 +12,9 @@ namespace flash {
 
 struct Session;
 
-// The opening steps of one command, taken in the window's order: time stamp,
-// controls into the state, the hex-file test, back to the not-downloaded
-// state, the progress dialog, the port at the working rate.
-struct CommandFrame {
-  bool takeControls = false;       // copy the controls into the state first
-  bool needsHexFile = false;       // 401 when hexFilePath names no file
-  bool startsFromBootRom = false;  // close the port and reset the buttons first
-  const char* caption = nullptr;   // progress dialog caption; null: the command makes its own
-  int dialogStyle = -1;            // -1 stands for 13
-  bool dialogOnlyWhenShown = false;  // no dialog at all without showDialogs
-  bool centreDialog = false;       // layout 13, centred, after the dialog opens
-  bool opensWorkingPort = false;   // the port at linkBaud, purged
-};
+// The seven flash commands; their frames stand side by side in
+// CommandScope.cpp.
+enum class Command { Download, Erase, BlankCheck, ProgramVerify, ReadCompare, Copy, FullOperation };
 
 class CommandScope {
  public:
@@ -33,10 +23,12 @@ class CommandScope {
   CommandScope(const CommandScope&) = delete;
   CommandScope& operator=(const CommandScope&) = delete;
 
-  // Runs the frame's opening steps. False when the command ends here: the
-  // hex file is missing (401 reported), the dialog could not be made, or the
-  // port would not open (reported, kind 2).
-  bool Begin(const CommandFrame& frame);
+  // Runs the command's opening steps, in the window's order: time stamp,
+  // controls into the state, the hex-file test, back to the not-downloaded
+  // state, the progress dialog, the port at the working rate. False when the
+  // command ends here: the hex file is missing (401 reported), the dialog
+  // could not be made, or the port would not open (reported, kind 2).
+  bool Begin(Command command);
   // Opens the port at the working rate and purges it; on failure closes it,
   // reports the port's message (kind 2), drops the progress dialog.
   bool OpenWorkingPort();

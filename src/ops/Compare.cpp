@@ -35,10 +35,7 @@ std::string Hex32(uint32_t v) {
 
 void OnReadCompare(Session& s) {
   CommandScope scope(s);
-  if (!scope.Begin({.takeControls = true, .needsHexFile = true, .caption = "Read & Compare",
-                    .opensWorkingPort = true}))
-    return;
-  if (LoadHexFile(s, false, 0xFF)) CompareFlash(s);
+  if (scope.Begin(Command::ReadCompare) && LoadHexFile(s, false, 0xFF)) CompareFlash(s);
 }
 
 void CompareFlash(Session& s) {
@@ -46,7 +43,7 @@ void CompareFlash(Session& s) {
   s.link.TakeLineErrors();
   const int blocks = BlockCount(s);
   if (ProgressDialog* d = st.progressDialog.get()) {
-    d->SetLayout(14, false, std::nullopt);
+    d->SetLayout(kLayoutBarCancel, false, std::nullopt);
     d->ShowStatus(std::string(MessageText(msg::kTitleReadingComparing)));
     d->SetBar(0, blocks, 1, 0);
   }

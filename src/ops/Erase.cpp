@@ -16,8 +16,9 @@
 namespace flash {
 namespace {
 
-constexpr int kBlankPollSeconds = 10;  // the control program checks a region within 10 s
-constexpr int kBlankBarRange = 3;      // the bar runs to 3 whatever the number of regions
+constexpr int kBlankBarRange = 3;  // the bar runs to 3 whatever the number of regions
+// What CR SET ERROR shows when the CR set got no answer at all.
+constexpr unsigned kCrSetNoAnswer = 1;
 
 std::string McuText(const char* what, unsigned value) {
   char buf[64];
@@ -33,48 +34,52 @@ std::string WordText(const uint8_t* b) {
 
 bool ShowDialogs(Session& s) { return s.state.showDialogs && s.state.progressDialog; }
 
-void RunWholeFlashCommand(Session& s, const char* caption, bool erase) {
-  CommandScope scope(s);
-  if (!scope.Begin({.caption = caption, .opensWorkingPort = true})) return;
-  if (erase) EraseFlash(s, false);
-  else BlankCheckFlash(s, false);
-}
-
 }  // namespace
 
-void OnErase(Session& s) { RunWholeFlashCommand(s, "Erase", true); }
-void OnBlankCheck(Session& s) { RunWholeFlashCommand(s, "Blank Check", false); }
+void OnErase(Session& s) {
+  CommandScope scope(s);
+  if (scope.Begin(Command::Erase)) EraseFlash(s, false);
+}
+
+void OnBlankCheck(Session& s) {
+  CommandScope scope(s);
+  if (scope.Begin(Command::BlankCheck)) BlankCheckFlash(s, false);
+}
 
 uint8_t EraseFlash(Session& s, bool fullOperation) {
   SessionState& st = s.state;
   st.operationTitle = OperationTitle(msg::kTitleErasing, fullOperation);
   if (ShowDialogs(s)) {
-    st.progressDialog->SetLayout(8, false, std::nullopt);
+    st.progressDialog->SetLayout(kLayoutBarOnly, false, std::nullopt);
     st.progressDialog->ShowStatus(st.operationTitle);
   }
   const bool noReset = !s.args.ResetPrompt();
 
-  if (uint8_t r = ReadCrData(s); r != 0) {
-    st.errorDetail = McuText("CR READ ERROR", r);
+  if (CrReadResult r = ReadCrData(s); r != CrReadResult::Ok) {
+    st.errorDetail = McuText("CR READ ERROR", static_cast<unsigned>(r));
     ReportResult(s, msg::kCommunication, KindError, SoundError);
     return 1;
   }
 
-  uint8_t a = EraseCommand(s);
-  if (a == 0x00) return 1;  // a write or read failed, or a stop: already dealt with
-  if (a == 0x03 || a == 0x33) {
-    ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
-    return 1;
-  }
-  if (a != kAnswerDone) {
-    st.errorDetail = McuText("ERASE ERROR", a);
-    ReportResult(s, a == 0x34 ? msg::kEraseError : msg::kCommunication, KindError, SoundError);
-    return 1;
+  const CommandResult erase = EraseCommand(s);
+  switch (erase.outcome) {
+    case CommandOutcome::Done:
+      break;
+    case CommandOutcome::TimedOut:
+      ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+      return 1;
+    case CommandOutcome::Refused:  // EraseCommand has left the detail
+      ReportResult(s, erase.answer == kAnswerFailed ? msg::kEraseError : msg::kCommunication,
+                   KindError, SoundError);
+      return 1;
+    case CommandOutcome::Cancelled:
+    case CommandOutcome::Failed:
+      return 1;  // a write or read failed, or a stop: already dealt with
   }
 
   // An erased first CR word means the control program went with the flash:
   // load it again before the CR word can be written back.
-  const bool crErased = st.statusGroup1 == std::array<uint8_t, 4>{0xFF, 0xFF, 0xFF, 0xFF};
+  const bool crErased = st.statusGroup1 == kErasedCrWord;
   if (crErased && !noReset) {
     s.link.ClosePort();
     if (!DownloadControlProgram(s)) {
@@ -86,8 +91,9 @@ uint8_t EraseFlash(Session& s, bool fullOperation) {
     }
   }
 
-  if (uint8_t r = SetCrData(s); r != 0) {
-    st.errorDetail = McuText("CR SET ERROR", r);
+  if (CommandResult r = SetCrData(s); r.outcome != CommandOutcome::Done) {
+    st.errorDetail =
+        McuText("CR SET ERROR", r.outcome == CommandOutcome::Refused ? r.answer : kCrSetNoAnswer);
     ReportResult(s, msg::kCommunication, KindError, SoundError);
     return 1;
   }
@@ -103,12 +109,12 @@ uint8_t BlankCheckFlash(Session& s, bool fullOperation) {
   st.operationTitle = OperationTitle(msg::kTitleBlankChecking, fullOperation);
   if (ShowDialogs(s)) {
     st.progressDialog->ShowStatus(st.operationTitle);
-    st.progressDialog->SetLayout(8, false, std::nullopt);
+    st.progressDialog->SetLayout(kLayoutBarOnly, false, std::nullopt);
     st.progressDialog->SetBar(0, kBlankBarRange, 1, 0);
   }
   for (int i = 0; i < st.regionCount; ++i) {
     if (!SendBlankCheckFrame(s, st.regionStarts[i], st.regionEnds[i])) return 1;
-    PollOutcome poll = PollAnswer(s, kBlankPollSeconds);
+    PollOutcome poll = PollAnswer(s, kBlankAnswerSeconds);
     if (poll.readFailed) return 1;  // reported where it happened
     if (poll.timedOut) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
@@ -118,12 +124,12 @@ uint8_t BlankCheckFlash(Session& s, bool fullOperation) {
       if (ShowDialogs(s)) st.progressDialog->SetPosition(kBlankBarRange);
       continue;
     }
-    if (poll.answer == kAnswerNotBlank) {
-      uint8_t address[4] = {};
-      uint8_t value[4] = {};
+    if (poll.answer == kAnswerFailed) {
+      uint8_t address[kReportAddressBytes] = {};
+      uint8_t value[kNotBlankValueBytes] = {};
       uint8_t closing[1] = {};
-      s.link.ReadBlock(address, 4);
-      s.link.ReadBlock(value, 4);
+      s.link.ReadBlock(address, kReportAddressBytes);
+      s.link.ReadBlock(value, kNotBlankValueBytes);
       s.link.ReadBlock(closing, 1);
       st.errorAddressText = WordText(address);
       st.flashValueText = WordText(value);

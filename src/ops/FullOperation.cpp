@@ -18,22 +18,19 @@
 namespace flash {
 namespace {
 
-constexpr int kProbePollSeconds = 10;  // as the blank check: 10 s per region
-constexpr int kProbeReportBytes = 8;   // address and flash value after a '4'
-
 void RunFullOperation(Session& s) {
   SessionState& st = s.state;
   if (!LoadHexFile(s, true, 0xFF)) return;
   if (RunDownload(s, true)) return;
   switch (ProbeBlank(s)) {
     case 0:
-      if (ReadCrData(s) != 0) return;
+      if (ReadCrData(s) != CrReadResult::Ok) return;
       // A blank flash whose first CR word reads FF FF is erased all the same.
       if (st.statusGroup1[0] == 0xFF && st.statusGroup1[1] == 0xFF) {
         if (EraseFlash(s, true) != 0) return;
         if (BlankCheckFlash(s, true) != 0) return;
       }
-      if (ReadCrData(s) != 0) return;
+      if (ReadCrData(s) != CrReadResult::Ok) return;
       break;
     case 1:
       if (EraseFlash(s, true) != 0) return;
@@ -49,33 +46,28 @@ void RunFullOperation(Session& s) {
 
 void OnDownload(Session& s) {
   CommandScope scope(s);
-  if (!scope.Begin({.startsFromBootRom = true, .caption = "Download", .dialogStyle = kLayoutBar}))
-    return;
-  RunDownload(s, false);
+  if (scope.Begin(Command::Download)) RunDownload(s, false);
 }
 
 void OnFullOperation(Session& s) {
   CommandScope scope(s);
-  if (!scope.Begin({.needsHexFile = true, .startsFromBootRom = true, .caption = "Full Operation",
-                    .dialogOnlyWhenShown = true, .centreDialog = true}))
-    return;
-  RunFullOperation(s);
+  if (scope.Begin(Command::FullOperation)) RunFullOperation(s);
 }
 
 uint32_t ProbeBlank(Session& s) {
   const SessionState& st = s.state;
   for (int i = 0; i < st.regionCount; ++i) {
     if (!SendBlankCheckFrame(s, st.regionStarts[i], st.regionEnds[i])) return 2;
-    PollOutcome poll = PollAnswer(s, kProbePollSeconds);
+    PollOutcome poll = PollAnswer(s, kBlankAnswerSeconds);
     if (poll.readFailed) return 2;  // reported where it happened
     if (poll.timedOut) {
       ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
       return 2;
     }
     if (poll.answer == kAnswerDone) continue;
-    if (poll.answer == kAnswerNotBlank) {
+    if (poll.answer == kAnswerFailed) {
       uint8_t b = 0;
-      for (int n = 0; n < kProbeReportBytes; ++n)
+      for (int n = 0; n < kReportAddressBytes + kNotBlankValueBytes; ++n)
         if (!s.link.ReadBlock(&b, 1)) break;
       s.link.ReadBlock(&b, 1);
       return 1;

@@ -9,9 +9,6 @@
 #include "ops/CommandScope.h"
 
 namespace flash {
-namespace {
-constexpr int kClosingAnswerSeconds = 5;  // the control program ends a block within 5 s
-}
 
 ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
                              const ReadBackMessages& messages) {
@@ -20,17 +17,19 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
       d->SetPosition(k);
       if (d->CheckCancel()) return ReadBackResult::Cancelled;
     }
-    uint8_t r = BlockCommand(s, a, true);
-    // Not written or not read: reported where it happened (216 or 218).
-    if (r == 0xFF) return ReadBackResult::Failed;
-    if (r == 0x03) {
-      ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
-      return ReadBackResult::Failed;
-    }
-    if (r == 0x00) return ReadBackResult::Cancelled;
-    if (r != kAnswerDone) {
-      ReportResult(s, msg::kReadError, KindTransferError, SoundError);
-      return ReadBackResult::Failed;
+    switch (BlockCommand(s, a, true).outcome) {
+      case CommandOutcome::Done:
+        break;
+      case CommandOutcome::Failed:  // not written or not read: reported where it happened (216 or 218)
+        return ReadBackResult::Failed;
+      case CommandOutcome::TimedOut:
+        ReportResult(s, msg::kTimeout, KindTransferError, SoundError);
+        return ReadBackResult::Failed;
+      case CommandOutcome::Cancelled:
+        return ReadBackResult::Cancelled;
+      case CommandOutcome::Refused:
+        ReportResult(s, msg::kReadError, KindTransferError, SoundError);
+        return ReadBackResult::Failed;
     }
     for (std::size_t i = 0; i < kBlockWithCrc; ++i) block[i] = 0;
     if (StopRequested(s)) return ReadBackResult::Failed;  // the scope names the stop
@@ -46,7 +45,7 @@ ReadBackResult ReadBackBlock(Session& s, uint32_t a, int k, uint8_t* block,
       s.link.PurgeReceive();
       continue;
     }
-    PollOutcome poll = PollAnswer(s, kClosingAnswerSeconds, true);
+    PollOutcome poll = PollAnswer(s, kBlockAnswerSeconds, true);
     if (poll.cancelled) return ReadBackResult::Cancelled;
     if (poll.readFailed) return ReadBackResult::Failed;
     if (poll.timedOut) {

@@ -75,41 +75,43 @@ TEST(BlockCommand, SendsCommandAndAddressLeastSignificantFirst) {
     rig.line().responder = [](FakeLine& l, const std::vector<uint8_t>&) {
       if (l.writeCalls == 5) l.Send({0x31}, 20);
     };
-    EXPECT_EQ(BlockCommand(rig.s(), 0x00012A00, c.read), 0x31);
+    EXPECT_EQ(BlockCommand(rig.s(), 0x00012A00, c.read).outcome, CommandOutcome::Done);
     EXPECT_EQ(rig.line().Written(), (std::vector<uint8_t>{c.command, 0x00, 0x2A, 0x01, 0x00}));
   }
 }
 
 TEST(BlockCommand, OutcomeCodes) {
   {
-    Rig rig;  // silence: 3 after six whole seconds
-    EXPECT_EQ(BlockCommand(rig.s(), 0, true), 3);
+    Rig rig;  // silence: a time-out after six whole seconds
+    EXPECT_EQ(BlockCommand(rig.s(), 0, true).outcome, CommandOutcome::TimedOut);
     EXPECT_EQ(rig.state().lastReportId, 0);  // the caller reports the time-out
   }
   {
     Rig rig;  // a refusal byte comes back as it is
     rig.line().Send({0x30, 0x35}, 100, 100);
-    EXPECT_EQ(BlockCommand(rig.s(), 0, false), 0x35);
+    const CommandResult r = BlockCommand(rig.s(), 0, false);
+    EXPECT_EQ(r.outcome, CommandOutcome::Refused);
+    EXPECT_EQ(r.answer, 0x35);
   }
   {
     Rig rig;
     rig.line().failWriteCall = 3;
-    EXPECT_EQ(BlockCommand(rig.s(), 0, false), 0xFF);
+    EXPECT_EQ(BlockCommand(rig.s(), 0, false).outcome, CommandOutcome::Failed);
     EXPECT_EQ(rig.state().lastReportId, 216);
   }
   {
     Rig rig;
     rig.line().hangUpAt = rig.clock().TickMs() + 1000;
-    EXPECT_EQ(BlockCommand(rig.s(), 0, true), 0xFF);
+    EXPECT_EQ(BlockCommand(rig.s(), 0, true).outcome, CommandOutcome::Failed);
     EXPECT_EQ(rig.state().lastReportId, 218);
   }
 }
 
-TEST(BlockCommand, CancelDuringTheWaitReturnsZeroAtOnce) {
+TEST(BlockCommand, CancelDuringTheWaitEndsItAtOnce) {
   Rig rig;
   rig.ui().pressOnPump = {3};
   rig.OpenDialog(14);
-  EXPECT_EQ(BlockCommand(rig.s(), 0, true), 0);
+  EXPECT_EQ(BlockCommand(rig.s(), 0, true).outcome, CommandOutcome::Cancelled);
   EXPECT_LT(rig.Elapsed(), 1000u);
 }
 
@@ -119,7 +121,7 @@ TEST(BlockCommand, CancelIsNotLookedAtWithoutDialogs) {
   rig.OpenDialog(14);
   rig.state().showDialogs = false;
   rig.line().Send({0x31}, 700);
-  EXPECT_EQ(BlockCommand(rig.s(), 0, true), 0x31);
+  EXPECT_EQ(BlockCommand(rig.s(), 0, true).outcome, CommandOutcome::Done);
 }
 
 TEST(EraseCommand, BusyForTwentyFiveSecondsThenDone) {
@@ -129,7 +131,7 @@ TEST(EraseCommand, BusyForTwentyFiveSecondsThenDone) {
   std::vector<uint8_t> busy(250, 0x30);
   rig.line().Send(busy, 50, 100);
   rig.line().SendAt(rig.clock().TickMs() + 25'050, 0x31);
-  EXPECT_EQ(EraseCommand(rig.s()), 0x31);
+  EXPECT_EQ(EraseCommand(rig.s()).outcome, CommandOutcome::Done);
   EXPECT_EQ(rig.line().Written(), (std::vector<uint8_t>{0x38, 0xFF, 0xFF, 0x0F, 0x00}));
   EXPECT_EQ(d.Style(), 8);
   EXPECT_EQ(d.Upper(), 30);
@@ -141,7 +143,7 @@ TEST(EraseCommand, BusyForTwentyFiveSecondsThenDone) {
 
 TEST(EraseCommand, NoAnswerTimesOutAfterThirtyOneWholeSeconds) {
   Rig rig;
-  EXPECT_EQ(EraseCommand(rig.s()), 3);
+  EXPECT_EQ(EraseCommand(rig.s()).outcome, CommandOutcome::TimedOut);
   EXPECT_EQ(rig.s().clock.Now().seconds - 1'700'000'000, 31);
   EXPECT_EQ(rig.state().lastReportId, 0);
 }
@@ -149,7 +151,9 @@ TEST(EraseCommand, NoAnswerTimesOutAfterThirtyOneWholeSeconds) {
 TEST(EraseCommand, RefusalLeavesTheDetailForTheCaller) {
   Rig rig;
   rig.line().Send({0x34}, 500);
-  EXPECT_EQ(EraseCommand(rig.s()), 0x34);
+  const CommandResult r = EraseCommand(rig.s());
+  EXPECT_EQ(r.outcome, CommandOutcome::Refused);
+  EXPECT_EQ(r.answer, 0x34);
   EXPECT_EQ(rig.state().errorDetail, "ERASE ERROR MCU : 34H");
 }
 
@@ -158,7 +162,7 @@ TEST(ReadCrData, FillsBothGroupsInTheOrderReceived) {
   rig.line().responder = [](FakeLine& l, const std::vector<uint8_t>&) {
     if (l.writeCalls == 5) l.Send({0x00, 0x30, 1, 2, 3, 4, 5, 6, 7, 8, 0x00, 0x31}, 30, 2);
   };
-  EXPECT_EQ(ReadCrData(rig.s()), 0);
+  EXPECT_EQ(ReadCrData(rig.s()), CrReadResult::Ok);
   EXPECT_EQ(rig.line().Written(), (std::vector<uint8_t>{0x39, 0x11, 0x22, 0x33, 0x44}));
   EXPECT_EQ(rig.state().statusGroup1, (std::array<uint8_t, 4>{1, 2, 3, 4}));
   EXPECT_EQ(rig.state().statusGroup2, (std::array<uint8_t, 4>{5, 6, 7, 8}));
@@ -168,15 +172,15 @@ TEST(ReadCrData, Failures) {
   struct Case {
     const char* name;
     std::vector<uint8_t> answer;
-    uint8_t result;
+    CrReadResult result;
     int reportId;
     uint64_t minWaitMs;
   };
   const Case cases[] = {
-      {"a '1' instead of '0' waits out the five seconds", {0x31}, 1, 203, 5000},
-      {"silence", {}, 1, 203, 5000},
-      {"fewer than eight data bytes", {0x30, 1, 2, 3, 4, 5}, 2, 218, 0},
-      {"no closing byte", {0x30, 1, 2, 3, 4, 5, 6, 7, 8, 0x30}, 3, 203, 5000},
+      {"a '1' instead of '0' waits out the five seconds", {0x31}, CrReadResult::NoDataMark, 203, 5000},
+      {"silence", {}, CrReadResult::NoDataMark, 203, 5000},
+      {"fewer than eight data bytes", {0x30, 1, 2, 3, 4, 5}, CrReadResult::DataFailed, 218, 0},
+      {"no closing byte", {0x30, 1, 2, 3, 4, 5, 6, 7, 8, 0x30}, CrReadResult::NoClosing, 203, 5000},
   };
   for (const Case& c : cases) {
     Rig rig;
@@ -206,7 +210,7 @@ TEST(SetCrData, ChoosesTheWordToStore) {
     rig.state().statusGroup1 = c.group1;
     rig.state().statusGroup2 = c.group2;
     rig.line().Send({0x31}, 100);
-    EXPECT_EQ(SetCrData(rig.s()), 0);
+    EXPECT_EQ(SetCrData(rig.s()).outcome, CommandOutcome::Done);
     EXPECT_EQ(rig.line().Written(), (std::vector<uint8_t>{0x3A, c.sent[0], c.sent[1], c.sent[2], c.sent[3]}));
   }
 }
@@ -215,12 +219,14 @@ TEST(SetCrData, RefusalAndSilence) {
   {
     Rig rig;
     rig.line().Send({0x30, 0x36}, 100, 100);
-    EXPECT_EQ(SetCrData(rig.s()), 0x36);
+    const CommandResult r = SetCrData(rig.s());
+    EXPECT_EQ(r.outcome, CommandOutcome::Refused);
+    EXPECT_EQ(r.answer, 0x36);
     EXPECT_EQ(rig.state().lastReportId, 213);
   }
   {
     Rig rig;
-    EXPECT_EQ(SetCrData(rig.s()), 1);
+    EXPECT_EQ(SetCrData(rig.s()).outcome, CommandOutcome::Failed);
     EXPECT_EQ(rig.state().lastReportId, 203);
   }
 }
