@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include "app/Startup.h"
-#include "base/Catalogue.h"
 #include "base/Clock.h"
 #include "base/Session.h"
 #include "frontend/HeadlessFrontEnd.h"
@@ -20,6 +19,7 @@
 #include "ops/Engines.h"
 #include "ops/StandardOutlets.h"
 #include "sim/Board.h"
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 #include "sim/PtyServer.h"
 
@@ -46,7 +46,7 @@ int RunAt(const std::filesystem::path& dir, int rate) {
   WriteFile(dir / "bench.bin", std::string(program.begin(), program.end()));
   const std::string catalog = (dir / "CHIPDEF.INI").string();
   std::string problem;
-  auto config = sim::ConfigFromDefinition(ReadDeviceDefinition(catalog, device), 0, &problem);
+  auto config = sim::ConfigFromDefinition(sim::ReadChipDefinition(catalog, device), 0, &problem);
   if (!config) {
     std::fprintf(stderr, "bench: %s\n", problem.c_str());
     return 1;

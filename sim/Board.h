@@ -15,12 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 #include "sim/FlashModel.h"
-
-namespace flash {
-struct DeviceDefinition;
-}
 
 namespace flash::sim {
 
@@ -88,7 +85,7 @@ inline constexpr std::size_t kMaxFlashBytes = 64u * 1024 * 1024;
 
 // The board for a catalogue section, with the crystal the board carries.
 // Nothing, with the reason in *problem, when the section cannot be simulated.
-std::optional<BoardConfig> ConfigFromDefinition(const DeviceDefinition& def, std::size_t crystal,
+std::optional<BoardConfig> ConfigFromDefinition(const ChipDefinition& def, std::size_t crystal,
                                                 std::string* problem);
 
 enum class BoardMode { BootRom, ControlProgram, Hung };

@@ -1,10 +1,11 @@
 #include "sim/Options.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdlib>
-#include <iterator>
+#include <memory>
+#include <utility>
 
-#include "base/Catalogue.h"
 #include "base/FileUtil.h"
 #include "base/Profile.h"
 
@@ -33,13 +34,175 @@ std::optional<uint8_t> ParseByte(const std::string& text) {
   return static_cast<uint8_t>(*v);
 }
 
-std::optional<long> ParseCount(const std::string& text, long min) {
+std::optional<long> ParseCount(const std::string& text, long min, long max = LONG_MAX) {
   if (text.empty() || text.size() > 12) return std::nullopt;
   for (char c : text)
     if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
   long v = std::strtol(text.c_str(), nullptr, 10);
-  if (v < min) return std::nullopt;
+  if (v < min || v > max) return std::nullopt;
   return v;
+}
+
+// The eight CR bytes as 16 hex digits.
+std::optional<std::array<uint8_t, 8>> ParseCr(const std::string& text) {
+  if (text.size() != 16) return std::nullopt;
+  std::array<uint8_t, 8> cr{};
+  for (std::size_t k = 0; k < cr.size(); ++k) {
+    auto b = ParseByte(text.substr(2 * k, 2));
+    if (!b) return std::nullopt;
+    cr[k] = *b;
+  }
+  return cr;
+}
+
+// CMD=BYTE, both in hex.
+std::optional<std::pair<uint8_t, uint8_t>> ParseWrongAnswer(const std::string& text) {
+  auto eq = text.find('=');
+  if (eq == std::string::npos) return std::nullopt;
+  auto cmd = ParseByte(text.substr(0, eq));
+  auto ans = ParseByte(text.substr(eq + 1));
+  if (!cmd || !ans) return std::nullopt;
+  return std::pair{*cmd, *ans};
+}
+
+// Reads the arguments in order. Each group takes the options it knows; a
+// missing or bad value sets the reason, which ends the reading.
+class OptionReader {
+ public:
+  explicit OptionReader(const std::vector<std::string>& args) : args_(args) {}
+  std::optional<SimOptions> Read(std::string* error);
+
+ private:
+  bool BoardOption(const std::string& a);
+  bool FlashOption(const std::string& a);
+  bool FaultOption(const std::string& a);
+  bool DemoOption(const std::string& a);
+
+  // The value of option a into value_; false, with the reason, when there is none.
+  bool Need(const std::string& a, const char* what);
+  void Fail(std::string why) { error_ = std::move(why); }
+  // The parsed value into out; the reason, bad followed by the value, when it did not parse.
+  template <class V, class T>
+  void Set(const std::optional<V>& parsed, const char* bad, T& out) {
+    if (parsed) out = static_cast<T>(*parsed);
+    else Fail(bad + value_);
+  }
+
+  const std::vector<std::string>& args_;
+  std::size_t next_ = 0;
+  std::string value_;
+  std::string error_;
+  SimOptions o_;
+};
+
+std::optional<SimOptions> OptionReader::Read(std::string* error) {
+  while (next_ < args_.size() && error_.empty()) {
+    const std::string& a = args_[next_++];
+    if (!BoardOption(a) && !FlashOption(a) && !FaultOption(a) && !DemoOption(a))
+      Fail("unknown option: " + a + " (see --help)");
+  }
+  if (error_.empty()) return o_;
+  if (error) *error = error_;
+  return std::nullopt;
+}
+
+bool OptionReader::Need(const std::string& a, const char* what) {
+  if (next_ < args_.size()) {
+    value_ = args_[next_++];
+    return true;
+  }
+  Fail(a + " needs " + what);
+  return false;
+}
+
+bool OptionReader::BoardOption(const std::string& a) {
+  if (a == "-h" || a == "--help") {
+    o_.help = true;
+  } else if (a == "-c" || a == "--catalogue") {
+    if (Need(a, "a path")) o_.catalogue = value_;
+  } else if (a == "-d" || a == "--device") {
+    if (Need(a, "a name")) o_.device = value_;
+  } else if (a == "-x" || a == "--crystal") {
+    if (Need(a, "an index")) Set(ParseCount(value_, 0), "bad crystal index: ", o_.crystal);
+  } else if (a == "-l" || a == "--link") {
+    if (Need(a, "a path")) o_.linkPath = value_;
+  } else if (a == "-t" || a == "--realistic") {
+    o_.realisticTiming = true;
+  } else if (a == "-e" || a == "--erase-time") {
+    if (Need(a, "milliseconds")) Set(ParseCount(value_, 0), "bad erase time: ", o_.eraseMs);
+  } else if (a == "-q" || a == "--quiet") {
+    o_.quiet = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool OptionReader::FlashOption(const std::string& a) {
+  if (a == "--flash") {
+    if (!Need(a, "blank, pattern or a file")) return true;
+    if (value_ == "blank") {
+      o_.initial = InitialFlash::Blank;
+    } else if (value_ == "pattern") {
+      o_.initial = InitialFlash::Pattern;
+    } else {
+      o_.initial = InitialFlash::File;
+      o_.initialFile = value_;
+    }
+  } else if (a == "-s" || a == "--save-flash") {
+    if (Need(a, "a file")) o_.saveFile = value_;
+  } else if (a == "--cr") {
+    if (Need(a, "16 hex digits")) Set(ParseCr(value_), "--cr needs 16 hex digits: ", o_.cr);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool OptionReader::FaultOption(const std::string& a) {
+  Faults& f = o_.faults;
+  if (a == "--no-answer") {
+    std::optional<uint8_t> command;
+    if (Need(a, "a command byte")) Set(ParseByte(value_), "bad command byte: ", command);
+    if (command) f.silentCommands.insert(*command);
+  } else if (a == "--wrong-answer") {
+    std::optional<std::pair<uint8_t, uint8_t>> answer;
+    if (Need(a, "CMD=BYTE"))
+      Set(ParseWrongAnswer(value_), "--wrong-answer needs CMD=BYTE in hex: ", answer);
+    if (answer) f.wrongAnswers[answer->first] = answer->second;
+  } else if (a == "--crc-error" || a == "--line-error") {
+    int& block = a == "--crc-error" ? f.crcErrorBlock : f.lineErrorBlock;
+    if (Need(a, "a block number"))
+      Set(ParseCount(value_, 1), "bad block number (counted from 1): ", block);
+  } else if (a == "--verify-error" || a == "--not-blank") {
+    std::optional<uint32_t>& at = a == "--verify-error" ? f.verifyErrorAt : f.notBlankAt;
+    if (Need(a, "an address")) Set(ParseHex(value_), "bad address: ", at);
+  } else if (a == "--timing-limit-over") {
+    f.timingLimitOver = true;
+  } else if (a == "--never-reset") {
+    f.neverReset = true;
+  } else if (a == "--pull-cable-after") {
+    if (Need(a, "a byte count")) Set(ParseCount(value_, 0), "bad byte count: ", o_.pullCableAfter);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool OptionReader::DemoOption(const std::string& a) {
+  if (a == "--make-control-program") {
+    if (Need(a, "a file")) o_.makeProgram = value_;
+  } else if (a == "--for-crystal") {
+    if (Need(a, "a crystal text")) o_.programCrystal = value_;
+  } else if (a == "--program-size") {
+    const std::string bad =
+        "the program size must lie between 64 and " + std::to_string(kMaxControlProgram) + ": ";
+    if (Need(a, "a size"))
+      Set(ParseCount(value_, 64, static_cast<long>(kMaxControlProgram)), bad.c_str(), o_.programSize);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -106,131 +269,10 @@ taken to have had the board reset (unless --never-reset).
 }
 
 std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, std::string* error) {
-  SimOptions o;
-  auto fail = [&](const std::string& why) -> std::optional<SimOptions> {
-    if (error) *error = why;
-    return std::nullopt;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](std::string* out) {
-      if (i + 1 >= args.size()) return false;
-      *out = args[++i];
-      return true;
-    };
-    std::string v;
-    auto need = [&](const char* what) -> bool {
-      if (value(&v)) return true;
-      if (error) *error = a + " needs " + what;
-      return false;
-    };
-    if (a == "-h" || a == "--help") {
-      o.help = true;
-    } else if (a == "-c" || a == "--catalogue") {
-      if (!need("a path")) return std::nullopt;
-      o.catalogue = v;
-    } else if (a == "-d" || a == "--device") {
-      if (!need("a name")) return std::nullopt;
-      o.device = v;
-    } else if (a == "-x" || a == "--crystal") {
-      if (!need("an index")) return std::nullopt;
-      auto n = ParseCount(v, 0);
-      if (!n) return fail("bad crystal index: " + v);
-      o.crystal = static_cast<std::size_t>(*n);
-    } else if (a == "-l" || a == "--link") {
-      if (!need("a path")) return std::nullopt;
-      o.linkPath = v;
-    } else if (a == "-t" || a == "--realistic") {
-      o.realisticTiming = true;
-    } else if (a == "-e" || a == "--erase-time") {
-      if (!need("milliseconds")) return std::nullopt;
-      auto n = ParseCount(v, 0);
-      if (!n) return fail("bad erase time: " + v);
-      o.eraseMs = *n;
-    } else if (a == "--flash") {
-      if (!need("blank, pattern or a file")) return std::nullopt;
-      if (v == "blank") {
-        o.initial = InitialFlash::Blank;
-      } else if (v == "pattern") {
-        o.initial = InitialFlash::Pattern;
-      } else {
-        o.initial = InitialFlash::File;
-        o.initialFile = v;
-      }
-    } else if (a == "-s" || a == "--save-flash") {
-      if (!need("a file")) return std::nullopt;
-      o.saveFile = v;
-    } else if (a == "--cr") {
-      if (!need("16 hex digits")) return std::nullopt;
-      if (v.size() != 16) return fail("--cr needs 16 hex digits: " + v);
-      std::array<uint8_t, 8> cr{};
-      for (std::size_t k = 0; k < 8; ++k) {
-        auto b = ParseByte(v.substr(2 * k, 2));
-        if (!b) return fail("--cr needs 16 hex digits: " + v);
-        cr[k] = *b;
-      }
-      o.cr = cr;
-    } else if (a == "-q" || a == "--quiet") {
-      o.quiet = true;
-    } else if (a == "--no-answer") {
-      if (!need("a command byte")) return std::nullopt;
-      auto b = ParseByte(v);
-      if (!b) return fail("bad command byte: " + v);
-      o.faults.silentCommands.insert(*b);
-    } else if (a == "--wrong-answer") {
-      if (!need("CMD=BYTE")) return std::nullopt;
-      auto eq = v.find('=');
-      std::optional<uint8_t> cmd, ans;
-      if (eq != std::string::npos) {
-        cmd = ParseByte(v.substr(0, eq));
-        ans = ParseByte(v.substr(eq + 1));
-      }
-      if (!cmd || !ans) return fail("--wrong-answer needs CMD=BYTE in hex: " + v);
-      o.faults.wrongAnswers[*cmd] = *ans;
-    } else if (a == "--crc-error" || a == "--line-error") {
-      if (!need("a block number")) return std::nullopt;
-      auto n = ParseCount(v, 1);
-      if (!n) return fail("bad block number (counted from 1): " + v);
-      (a == "--crc-error" ? o.faults.crcErrorBlock : o.faults.lineErrorBlock) = static_cast<int>(*n);
-    } else if (a == "--verify-error" || a == "--not-blank") {
-      if (!need("an address")) return std::nullopt;
-      auto addr = ParseHex(v);
-      if (!addr) return fail("bad address: " + v);
-      (a == "--verify-error" ? o.faults.verifyErrorAt : o.faults.notBlankAt) = *addr;
-    } else if (a == "--timing-limit-over") {
-      o.faults.timingLimitOver = true;
-    } else if (a == "--never-reset") {
-      o.faults.neverReset = true;
-    } else if (a == "--pull-cable-after") {
-      if (!need("a byte count")) return std::nullopt;
-      auto n = ParseCount(v, 0);
-      if (!n) return fail("bad byte count: " + v);
-      o.pullCableAfter = *n;
-    } else if (a == "--make-control-program") {
-      if (!need("a file")) return std::nullopt;
-      o.makeProgram = v;
-    } else if (a == "--for-crystal") {
-      if (!need("a crystal text")) return std::nullopt;
-      o.programCrystal = v;
-    } else if (a == "--program-size") {
-      if (!need("a size")) return std::nullopt;
-      auto n = ParseCount(v, 64);
-      if (!n || *n > static_cast<long>(kMaxControlProgram))
-        return fail("the program size must lie between 64 and " +
-                    std::to_string(kMaxControlProgram) + ": " + v);
-      o.programSize = static_cast<std::size_t>(*n);
-    } else {
-      return fail("unknown option: " + a + " (see --help)");
-    }
-  }
-  return o;
+  return OptionReader(args).Read(error);
 }
 
-}  // namespace flash::sim
-
 // ---- Setting up from the options ----
-
-namespace flash::sim {
 
 namespace {
 
@@ -243,25 +285,30 @@ bool ReadFile(const std::string& path, std::vector<uint8_t>* out) {
 }
 
 // The section the options name, as the catalogue spells it; empty when none.
+// Without a name, the first section the programmer lists, in the capitals it
+// lists it in.
 std::string ChooseSection(const SimOptions& o, std::string* error) {
-  CatalogueListing listing = ListDevices(o.catalogue);
-  if (!listing.readable) {
+  profile::Cache profiles;
+  std::shared_ptr<const profile::IniIndex> catalogue = profiles.Index(o.catalogue);
+  if (!catalogue) {
     *error = o.catalogue + ": cannot be read";
     return {};
   }
-  if (o.device.empty()) {
-    if (listing.devices.empty()) *error = o.catalogue + ": no complete device definition";
-    return listing.devices.empty() ? std::string() : listing.devices.front();
-  }
-  for (const std::string& name : profile::SectionNames(o.catalogue))
-    if (profile::EqualsNoCase(name, o.device)) {
-      if (!IsCompleteDefinition(o.catalogue, name)) {
-        *error = o.device + ": the definition lacks a required key";
-        return {};
-      }
-      return name;
+  for (const std::string& name : catalogue->SectionNames()) {
+    if (o.device.empty()) {
+      if (!HasRequiredKeys(*catalogue, name)) continue;
+      if (ChipProblem(ReadChipDefinition(catalogue.get(), name))) continue;
+      std::string upper = name;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      return upper;
     }
-  *error = o.device + ": no such section in " + o.catalogue;
+    if (!profile::EqualsNoCase(name, o.device)) continue;
+    if (HasRequiredKeys(*catalogue, name)) return name;
+    *error = o.device + ": the definition lacks a required key";
+    return {};
+  }
+  *error = o.device.empty() ? o.catalogue + ": no complete device definition"
+                            : o.device + ": no such section in " + o.catalogue;
   return {};
 }
 
@@ -274,8 +321,7 @@ std::optional<BoardConfig> BoardConfigFor(const SimOptions& o, std::string* erro
     if (error) *error = why;
     return std::nullopt;
   }
-  DeviceDefinition def = ReadDeviceDefinition(o.catalogue, section);
-  auto config = ConfigFromDefinition(def, o.crystal, &why);
+  auto config = ConfigFromDefinition(ReadChipDefinition(o.catalogue, section), o.crystal, &why);
   if (!config) {
     if (error) *error = section + ": " + why;
     return std::nullopt;

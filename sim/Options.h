@@ -38,10 +38,6 @@ std::optional<SimOptions> ParseSimOptions(const std::vector<std::string>& args, 
 // The --help text.
 std::string SimUsage();
 
-}  // namespace flash::sim
-
-namespace flash::sim {
-
 // The board the options describe, from the catalogue section they name.
 std::optional<BoardConfig> BoardConfigFor(const SimOptions& options, std::string* error);
 // Puts the initial flash content the options ask for into the board.

@@ -18,6 +18,7 @@
 #include "link/BootDownload.h"
 #include "link/SerialPortPosix.h"
 #include "ops/CommandHandlers.h"
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 #include "support/BoardRig.h"
 #include "support/ProgramRun.h"
@@ -60,7 +61,7 @@ class Station : public ::testing::Test {
     dir.Write("DEMOA.CP", std::string(program.begin(), program.end()));
     dir.Write("app.mhx", SRecords(0, Data(0x8000, 5)) + SRecords(0x100000, Data(0x400, 9)));
     std::string problem;
-    auto config = sim::ConfigFromDefinition(ReadDeviceDefinition(dir.File("CHIPDEF.INI"), "DEMO_A"),
+    auto config = sim::ConfigFromDefinition(sim::ReadChipDefinition(dir.File("CHIPDEF.INI"), "DEMO_A"),
                                             0, &problem);
     ASSERT_TRUE(config) << problem;
     config->realisticTiming = paced;

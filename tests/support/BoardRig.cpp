@@ -5,6 +5,7 @@
 #include "app/Startup.h"
 #include "base/Catalogue.h"
 #include "link/BootDownload.h"
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 
 namespace flash::test {
@@ -18,7 +19,8 @@ BoardRig::BoardRig(std::vector<std::string> args, const std::string& catalogue, 
   std::vector<uint8_t> program = sim::MakeControlProgram(def.name, "");
   dir().Write(def.downloadFile, std::string(program.begin(), program.end()));
   std::string problem;
-  auto config = sim::ConfigFromDefinition(def, static_cast<std::size_t>(crystal), &problem);
+  auto config = sim::ConfigFromDefinition(sim::ReadChipDefinition(s().state.catalogPath, def.name),
+                                          static_cast<std::size_t>(crystal), &problem);
   board_ = std::make_unique<sim::Board>(*config);
   sim::Board* board = board_.get();
   line().responder = [board](FakeLine& l, const std::vector<uint8_t>& bytes) {

@@ -6,6 +6,7 @@
 #include "base/Settings.h"
 #include "link/SystemPort.h"
 #include "ops/StandardOutlets.h"
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 
 namespace flash::test {
@@ -14,7 +15,7 @@ namespace {
 
 sim::BoardConfig ConfigFor(const std::string& catalogPath, const std::string& device,
                            std::size_t crystal, std::string* error) {
-  auto config = sim::ConfigFromDefinition(ReadDeviceDefinition(catalogPath, device), crystal, error);
+  auto config = sim::ConfigFromDefinition(sim::ReadChipDefinition(catalogPath, device), crystal, error);
   if (!config) {
     *error = device + ": " + *error;
     // A board that cannot be started; Start() reports why.

@@ -10,6 +10,7 @@
 #include "base/Catalogue.h"
 #include "base/Profile.h"
 #include "sim/Board.h"
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 #include "support/BoardRig.h"
 #include "support/FakePort.h"
@@ -31,7 +32,8 @@ struct BoardWindow {
     std::vector<uint8_t> program = sim::MakeControlProgram(def.name, "");
     f.dir.Write(def.downloadFile, std::string(program.begin(), program.end()));
     std::string problem;
-    board = std::make_unique<sim::Board>(*sim::ConfigFromDefinition(def, 0, &problem));
+    board = std::make_unique<sim::Board>(*sim::ConfigFromDefinition(
+        sim::ReadChipDefinition(f.session.state.catalogPath, def.name), 0, &problem));
     sim::Board* b = board.get();
     ports.line->responder = [b](FakeLine& l, const std::vector<uint8_t>& bytes) {
       const int64_t nowUs = static_cast<int64_t>(l.clock().TickMs()) * 1000;

@@ -15,6 +15,7 @@
 #include "UiFixture.h"
 #include "base/Catalogue.h"
 #include "sim/Board.h"
+#include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
 #include "support/BoardRig.h"
 #include "support/FakePort.h"
@@ -68,7 +69,8 @@ void Screenshots::windowsOfEveryCommand() {
   std::vector<uint8_t> program = sim::MakeControlProgram(def.name, "");
   f.dir.Write(def.downloadFile, std::string(program.begin(), program.end()));
   std::string problem;
-  sim::Board board(*sim::ConfigFromDefinition(def, 0, &problem));
+  sim::Board board(*sim::ConfigFromDefinition(
+      sim::ReadChipDefinition(f.session.state.catalogPath, def.name), 0, &problem));
   ports.line->responder = [&board](FakeLine& l, const std::vector<uint8_t>& bytes) {
     board.Receive(bytes.data(), bytes.size(), l.rate, static_cast<int64_t>(l.clock().TickMs()) * 1000);
     while (auto due = board.NextDueUs())
