@@ -1,7 +1,6 @@
 #pragma once
 // A front end with a main window for tests: records every box, progress call
-// and window update,
-// and answers boxes from a script.
+// and window update, and answers boxes from a script.
 #include <deque>
 #include <memory>
 #include <optional>
