@@ -18,14 +18,19 @@ WallTime SystemClock::Now() {
   return {ms / 1000, static_cast<int>(ms % 1000)};
 }
 
-LocalDate SystemClock::Today() {
-  std::time_t t = std::time(nullptr);
+std::tm LocalTime(int64_t secondsSinceEpoch) {
+  const auto t = static_cast<std::time_t>(secondsSinceEpoch);
   std::tm tm{};
 #ifdef _WIN32
   localtime_s(&tm, &t);
 #else
   localtime_r(&t, &tm);
 #endif
+  return tm;
+}
+
+LocalDate SystemClock::Today() {
+  const std::tm tm = LocalTime(std::time(nullptr));
   return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
 }
 

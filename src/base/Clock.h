@@ -3,6 +3,7 @@
 // time-out rules can be tested in milliseconds of test time (tests have a
 // fake one).
 #include <cstdint>
+#include <ctime>
 
 namespace flash {
 
@@ -16,6 +17,9 @@ struct LocalDate {
   int month = 1;
   int day = 1;
 };
+
+// The local calendar time of a moment (thread-safe, unlike std::localtime).
+std::tm LocalTime(int64_t secondsSinceEpoch);
 
 class Clock {
  public:

@@ -40,14 +40,8 @@ void FileTraceSink::Line(const std::string& text) {
 }
 
 std::string TraceLine(Clock& clock, int comNumber, int rate, const std::string& event) {
-  WallTime now = clock.Now();
-  std::time_t t = static_cast<std::time_t>(now.seconds);
-  std::tm tm{};
-#ifdef _WIN32
-  localtime_s(&tm, &t);
-#else
-  localtime_r(&t, &tm);
-#endif
+  const WallTime now = clock.Now();
+  const std::tm tm = LocalTime(now.seconds);
   char head[64];
   std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d COM%d %d ", tm.tm_hour, tm.tm_min,
                 tm.tm_sec, now.milliseconds, comNumber, rate);
