@@ -23,13 +23,14 @@ std::string Trimmed(const std::string& text) {
 
 CliSession::CliSession() : ui_(stderr, true) {}
 
-std::unique_ptr<CliSession> CliSession::Start(const Options& options, int* exitCode) {
+std::unique_ptr<CliSession> CliSession::Start(const Options& options, int* exitCode,
+                                              const ReportOutlets* outlets) {
   std::unique_ptr<CliSession> c(new CliSession());
   const std::string dir = ExecutableDirectory();
   c->ports_ = MakeSystemPortFactory(dir, c->clock_, options.trace ? &c->trace_ : nullptr);
   c->link_ = std::make_unique<SerialLink>(*c->ports_);
   c->session_ = std::make_unique<Session>(c->ui_, c->clock_, *c->link_, CommandLine(),
-                                          StandardOutlets());
+                                          outlets ? *outlets : StandardOutlets());
   Session& s = *c->session_;
   if (StartUp(s, dir) != StartupStatus::Ok) {
     *exitCode = kExitStartupFailure;

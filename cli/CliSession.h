@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "base/Clock.h"
+#include "base/Report.h"
 #include "base/Session.h"
 #include "cli/Cli.h"
 #include "frontend/HeadlessFrontEnd.h"
@@ -16,7 +17,10 @@ class CliSession {
  public:
   // Runs the start-up in the program's own directory and applies the
   // options. Null with *exitCode set (2) when start-up or an option fails.
-  static std::unique_ptr<CliSession> Start(const Options& options, int* exitCode);
+  // outlets: where reports go besides the user (a board of a multi-board
+  // run keeps its result out of MESSFILE.TXT).
+  static std::unique_ptr<CliSession> Start(const Options& options, int* exitCode,
+                                           const ReportOutlets* outlets = nullptr);
 
   Session& session() { return *session_; }
   HeadlessFrontEnd& ui() { return ui_; }

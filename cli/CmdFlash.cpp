@@ -8,7 +8,9 @@
 #include "base/FileUtil.h"
 #include "base/Messages.h"
 #include "base/Session.h"
+#include "cli/BoardEnd.h"
 #include "cli/CliSession.h"
+#include "cli/Gang.h"
 #include "diag/DiagFiles.h"
 #include "frontend/StopSignals.h"
 #include "link/SerialLink.h"
@@ -16,21 +18,6 @@
 
 namespace flash::cli {
 namespace {
-
-bool IsSuccess(int id) {
-  switch (id) {
-    case msg::kErased:
-    case msg::kBlank:
-    case msg::kProgrammed:
-    case msg::kIdentical:
-    case msg::kFullOperationDone:
-    case msg::kDownloaded:
-    case msg::kCopyDone:
-      return true;
-    default:
-      return false;
-  }
-}
 
 // Why a port would not open, and what usually helps.
 void PortHint(Session& s) {
@@ -100,6 +87,10 @@ std::string SummaryLine(Session& s, int id, double seconds) {
 
 int RunHandler(const Options& options, const std::function<bool(CliSession&)>& prepare,
                void (*handler)(Session&)) {
+  if (options.port && options.port->find(',') != std::string::npos) {
+    if (handler == OnCopy) return UsageError("copy reads out one board: give one --port");
+    return RunGang(options, prepare, handler);
+  }
   int exitCode = 0;
   auto cli = CliSession::Start(options, &exitCode);
   if (!cli) return exitCode;
@@ -139,8 +130,7 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
   } else if (IsSuccess(id)) {
     std::printf("%s\n%s\n", text.c_str(), SummaryLine(s, id, Seconds(start, end)).c_str());
     status = kExitOk;
-  } else if ((id == msg::kNotBlank || id == msg::kDifference) &&
-             st.lastReportKind == KindInformation) {
+  } else if (EndOf(s) == BoardEnd::Negative) {
     // The check itself ran to its end; inside a Full Operation it is a failure.
     std::printf("%s\n", text.c_str());
     status = kExitNegative;

@@ -32,7 +32,9 @@ void PrintUsage(std::FILE* out) {
       "options:\n"
       "  --device NAME      the target MCU (a section of CHIPDEF.INI)\n"
       "  --crystal TEXT     the crystal, as the catalogue's Clock list writes it\n"
-      "  --port COMn        the COM port (Customize.ini maps COMn to a device)\n"
+      "  --port COMn        the COM port (Customize.ini maps COMn to a device); a list\n"
+      "                     COM1,COM2,... runs download, erase, blank, program, compare\n"
+      "                     and full on every board at once\n"
       "  --fill HH          fill byte of the checksum (two hex digits, default FF)\n"
       "  --reset            ask for the board reset before a connection\n"
       "  --no-reset         do not ask for the board reset\n"
@@ -77,7 +79,7 @@ int main(int argc, char** argv) {
     } else if (a == "--crystal") {
       if (!value(options.crystal)) return UsageError("--crystal needs a text");
     } else if (a == "--port") {
-      if (!value(options.port)) return UsageError("--port needs COMn");
+      if (!value(options.port)) return UsageError("--port needs COMn or a list COM1,COM2");
     } else if (a == "--fill") {
       if (!value(options.fill)) return UsageError("--fill needs two hex digits");
     } else if (a == "--reset") {

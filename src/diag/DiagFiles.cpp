@@ -36,18 +36,23 @@ std::string ResultFileContent(MessageId id, const std::string& text) {
   return out;
 }
 
+bool StoreResultFile(const std::string& path, const std::string& content, std::string* why) {
+  // Replaced whole, so a reader never sees half a result; a writable file in
+  // a directory that takes no new names is still rewritten in place. Never
+  // through a link or onto a special file: a link planted there would make
+  // every run overwrite the file it points to.
+  if (auto problem = NotPlainFile(path)) {
+    *why = *problem;
+    return false;
+  }
+  return ReplaceFileAtomically(path, content, why) || RewriteFileInPlace(path, content, why);
+}
+
 bool WriteResultFile(Session& s, MessageId id, const std::string& text) {
   const std::string path = s.state.programDir + kResultFile;
   ++s.state.resultFileWrites;
   std::string why;
-  // Replaced whole, so a reader never sees half a result; a writable file in
-  // a directory that takes no new names is still rewritten in place.
-  const std::string content = ResultFileContent(id, text);
-  // Never through a link or onto a special file: a link planted there would
-  // make every run overwrite the file it points to.
-  bool ok = false;
-  if (auto problem = NotPlainFile(path)) why = *problem;
-  else ok = ReplaceFileAtomically(path, content, &why) || RewriteFileInPlace(path, content, &why);
+  const bool ok = StoreResultFile(path, ResultFileContent(id, text), &why);
   if (!ok) {
     s.state.resultFileFailed = true;
     s.ui.LogLine("flash: the result file " + path + " could not be written: " + why);

@@ -46,6 +46,10 @@ std::string StopText(int reason);
 // The bytes WriteResultFile stores.
 std::string ResultFileContent(MessageId id, const std::string& text);
 
+// Stores content as the result file at path, replaced whole; false with the
+// reason when it cannot (a link or special file there is refused).
+bool StoreResultFile(const std::string& path, const std::string& content, std::string* why);
+
 // Stores endTime and, when TIMETEST.TXT exists, the elapsed time since
 // startTime under the operation's key in the section "YYYYMMDD - DEVICE".
 void WriteTimingTrace(Session& s, int operation);

@@ -26,11 +26,13 @@ std::string ControlText(const std::string& text) {
 class QuietProgressWindow final : public ProgressWindow {
  public:
   QuietProgressWindow(std::FILE* err, bool show, bool printResults, bool& lineOpen,
+                      const HeadlessFrontEnd::ProgressObserver& observer,
                       std::function<void()> onButton)
       : err_(err),
         show_(show),
         printResults_(printResults),
         drawn_(lineOpen),
+        observer_(observer),
         onButton_(std::move(onButton)) {}
   ~QuietProgressWindow() override { ClearLine(); }
   void SetCaption(const std::string&) override { Draw(); }
@@ -69,6 +71,7 @@ class QuietProgressWindow final : public ProgressWindow {
     drawn_ = false;
   }
   void Draw() {
+    if (observer_) observer_({status_, lower_, upper_, position_});
     if (!show_) return;
     std::string first = status_.substr(0, status_.find_first_of("\r\n"));
     int span = upper_ - lower_;
@@ -82,6 +85,7 @@ class QuietProgressWindow final : public ProgressWindow {
   bool show_;
   bool printResults_;
   bool& drawn_;  // shared with the front end: a question must not be glued to it
+  const HeadlessFrontEnd::ProgressObserver& observer_;
   std::function<void()> onButton_;
   bool printed_ = false;
   std::string status_;
@@ -130,7 +134,7 @@ BoxAnswer HeadlessFrontEnd::ShowMessageBox(const MessageBoxRequest& request) {
 std::unique_ptr<ProgressWindow> HeadlessFrontEnd::CreateProgressWindow(
     std::function<void()> onButton) {
   return std::make_unique<QuietProgressWindow>(err_, showProgress_ && IsTerminal(err_),
-                                               printResults_, progressLineOpen_,
+                                               printResults_, progressLineOpen_, observer_,
                                                std::move(onButton));
 }
 

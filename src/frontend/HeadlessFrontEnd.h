@@ -3,6 +3,7 @@
 // flashcli. Boxes go to standard error as "caption: text" and take their
 // default answer, unless questions may be asked on the terminal.
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -34,6 +35,19 @@ class HeadlessFrontEnd : public FrontEnd {
   // prints the outcome itself).
   void SetPrintResults(bool print) { printResults_ = print; }
 
+  // What the progress window shows, for a caller that draws it elsewhere;
+  // called at every change, from the thread that runs the command.
+  struct ProgressView {
+    std::string status;
+    int lower = 0;
+    int upper = 100;
+    int position = 0;
+  };
+  using ProgressObserver = std::function<void(const ProgressView&)>;
+  void SetProgressObserver(ProgressObserver observer) { observer_ = std::move(observer); }
+  // Where boxes and notes go from now on.
+  void SetErrorStream(std::FILE* err) { err_ = err; }
+
   // The last text a box or the progress window showed (for a summary line).
   const std::string& LastBoxText() const { return lastBoxText_; }
 
@@ -51,6 +65,7 @@ class HeadlessFrontEnd : public FrontEnd {
   std::string lastBoxText_;
   // A progress line is on the terminal, not yet ended by a line feed.
   bool progressLineOpen_ = false;
+  ProgressObserver observer_;
 };
 
 }  // namespace flash

@@ -16,6 +16,12 @@
 #include "link/Transport.h"
 
 namespace flash {
+
+MessageBoxRequest ResetPrompt(BoxOwner owner) {
+  return {"Please reset the microcontroller on userboard.\nThen push OK button.",
+          std::string(kAppCaption), BoxButtons::OkCancel, BoxIcon::Information, owner};
+}
+
 namespace {
 
 constexpr int kDownloadSteps = 7;  // the bar's range: one step per stage of the download
@@ -36,11 +42,8 @@ bool IsAbsolute(const std::string& path) {
 bool AskForReset(Session& s) {
   if (!s.args.ResetPrompt()) return true;
   const bool overDialog = s.state.progressDialog && s.state.progressDialog->IsOpen();
-  BoxAnswer a = s.ui.ShowMessageBox({"Please reset the microcontroller on userboard.\nThen push OK button.",
-                                     std::string(kAppCaption), BoxButtons::OkCancel,
-                                     BoxIcon::Information,
-                                     overDialog ? BoxOwner::ProgressDialog : BoxOwner::MainWindow});
-  return a == BoxAnswer::Ok;
+  return s.ui.ShowMessageBox(ResetPrompt(overDialog ? BoxOwner::ProgressDialog
+                                                    : BoxOwner::MainWindow)) == BoxAnswer::Ok;
 }
 
 std::array<uint8_t, kBootFrameSize> BootFrame(uint8_t command, uint32_t address, uint32_t length) {

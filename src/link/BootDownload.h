@@ -5,9 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "base/FrontEnd.h"
+
 namespace flash {
 
 struct Session;
+
+// The box that asks the user to reset the board into its boot ROM (OK goes on).
+MessageBoxRequest ResetPrompt(BoxOwner owner);
 
 // The whole wire sequence: control-program file (crystal-specific variant
 // first, byte 7 := crystal index), boot port, reset prompt, sync, block,

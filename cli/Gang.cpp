@@ -1,0 +1,272 @@
+#include "cli/Gang.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "base/FileUtil.h"
+#include "base/Messages.h"
+#include "base/Profile.h"
+#include "base/Session.h"
+#include "cli/BoardEnd.h"
+#include "cli/CliSession.h"
+#include "diag/DiagFiles.h"
+#include "frontend/HeadlessFrontEnd.h"
+#include "link/BootDownload.h"
+#include "link/Protocol.h"
+#include "link/SerialLink.h"
+#include "ops/CommandHandlers.h"
+
+namespace flash::cli {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr int kRedrawMs = 200;  // how often the live lines are drawn again
+
+// A board keeps its result out of MESSFILE.TXT, which the run writes once
+// for all boards; closing the port is the board's own.
+class BoardOutlets final : public ReportOutlets {
+ public:
+  void WriteResult(Session&, MessageId, const std::string&) const override {}
+  void ClosePort(Session& s) const override { s.link.ClosePort(); }
+};
+
+// What the display knows of a board; guarded by the run's mutex.
+struct Progress {
+  std::string phase;
+  int lower = 0;
+  int upper = 0;
+  int position = 0;
+  bool done = false;
+  BoardEnd end = BoardEnd::Failed;
+  std::string text;
+  double seconds = 0;
+};
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+struct Board {
+  std::string port;
+  std::unique_ptr<CliSession> cli;
+  // The board's boxes and notes: its result says what they said.
+  std::unique_ptr<std::FILE, FileCloser> sink{std::tmpfile()};
+  Progress progress;
+  SteadyClock::time_point start;
+};
+
+using Boards = std::vector<std::unique_ptr<Board>>;
+
+// The report's own line breaks as blanks, so each board keeps one line.
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+  }
+  return out;
+}
+
+double SecondsSince(SteadyClock::time_point start) {
+  return std::chrono::duration<double>(SteadyClock::now() - start).count();
+}
+
+// Program and compare count blocks on their bar; the other phases steps.
+bool CountsBlocks(const std::string& phase) {
+  for (MessageId id : {msg::kTitleProgramming, msg::kTitleReadingComparing}) {
+    std::string title(MessageText(id));
+    if (auto amp = title.find("&&"); amp != std::string::npos) title.erase(amp, 1);
+    if (phase.find(title) != std::string::npos) return true;
+  }
+  return false;
+}
+
+std::string LiveLine(const Board& b) {
+  const Progress& p = b.progress;
+  char line[160];
+  if (p.done) {
+    std::snprintf(line, sizeof line, "%-7s %s (%.1f s)", b.port.c_str(), OneLine(p.text).c_str(),
+                  p.seconds);
+    return line;
+  }
+  const int span = p.upper - p.lower;
+  const int percent = span > 0 ? (p.position - p.lower) * 100 / span : 0;
+  std::string rate;
+  if (CountsBlocks(p.phase)) {
+    const double seconds = SecondsSince(b.start);
+    const double bytes = static_cast<double>(p.position - p.lower) * kBlockSize;
+    char text[32];
+    std::snprintf(text, sizeof text, "  %.1f kB/s", seconds > 0 ? bytes / 1000.0 / seconds : 0.0);
+    rate = text;
+  }
+  std::snprintf(line, sizeof line, "%-7s %-34s %3d%%%s", b.port.c_str(), p.phase.c_str(), percent,
+                rate.c_str());
+  return line;
+}
+
+// The session of one board, quiet on the terminal and drawn by the run.
+std::unique_ptr<Board> PrepareBoard(const Options& options, const std::string& port,
+                                    const ReportOutlets& outlets, std::mutex& m, int* exitCode) {
+  auto b = std::make_unique<Board>();
+  for (char c : port) b->port += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  Options own = options;
+  own.port = port;
+  b->cli = CliSession::Start(own, exitCode, &outlets);
+  if (!b->cli) return nullptr;
+  Session& s = b->cli->session();
+  s.args.SetResetPrompt(false);  // asked once for all boards
+  HeadlessFrontEnd& ui = b->cli->ui();
+  ui.SetPrintResults(false);
+  ui.SetShowProgress(false);
+  if (b->sink) ui.SetErrorStream(b->sink.get());
+  Progress* progress = &b->progress;
+  ui.SetProgressObserver([&m, progress](const HeadlessFrontEnd::ProgressView& v) {
+    std::lock_guard<std::mutex> lock(m);
+    progress->phase = OneLine(v.status.substr(0, v.status.find_first_of("\r\n")));
+    progress->lower = v.lower;
+    progress->upper = v.upper;
+    progress->position = v.position;
+  });
+  return b;
+}
+
+void RunBoard(Board& b, void (*handler)(Session&), std::mutex& m, bool announce) {
+  Session& s = b.cli->session();
+  handler(s);
+  s.link.ClosePort();
+  std::lock_guard<std::mutex> lock(m);
+  Progress& p = b.progress;
+  p.end = EndOf(s);
+  p.text = EndText(s);
+  p.seconds = SecondsSince(b.start);
+  p.done = true;
+  if (announce) {
+    std::printf("%s\n", LiveLine(b).c_str());
+    std::fflush(stdout);
+  }
+}
+
+bool AllDone(const Boards& boards) {
+  for (const auto& b : boards)
+    if (!b->progress.done) return false;
+  return true;
+}
+
+// One line per board, drawn again in place until every board has ended.
+void DrawLive(const Boards& boards, std::mutex& m) {
+  bool drawn = false;
+  for (bool last = false; !last;) {
+    std::unique_lock<std::mutex> lock(m);
+    last = AllDone(boards);
+    if (drawn) std::printf("\033[%zuA", boards.size());
+    for (const auto& b : boards) std::printf("\r\033[K%s\n", LiveLine(*b).c_str());
+    std::fflush(stdout);
+    lock.unlock();
+    drawn = true;
+    if (!last) std::this_thread::sleep_for(std::chrono::milliseconds(kRedrawMs));
+  }
+}
+
+void PrintSummary(const Boards& boards) {
+  std::printf("\n%-7s %-60s %s\n", "port", "result", "seconds");
+  for (const auto& b : boards)
+    std::printf("%-7s %-60s %7.1f\n", b->port.c_str(), OneLine(b->progress.text).c_str(),
+                b->progress.seconds);
+  std::fflush(stdout);
+}
+
+// "OK" when every board ended OK; else "NG" and one line for each board that
+// did not, in port order.
+bool WriteGangResult(const Boards& boards) {
+  std::string content;
+  for (const auto& b : boards)
+    if (b->progress.end != BoardEnd::Ok)
+      content += b->port + ": " + OneLine(b->progress.text) + "\r\n";
+  content = content.empty() ? "OK" : "NG\r\n" + content;
+  const std::string path = boards.front()->cli->session().state.programDir + kResultFile;
+  std::string why;
+  if (StoreResultFile(path, content, &why)) return true;
+  std::fprintf(stderr, "flashcli: the result file %s could not be written: %s\n", path.c_str(),
+               why.c_str());
+  return false;
+}
+
+int ExitStatus(const Boards& boards) {
+  bool failed = false;
+  bool negative = false;
+  for (const auto& b : boards) {
+    failed |= b->progress.end == BoardEnd::Failed;
+    negative |= b->progress.end == BoardEnd::Negative;
+  }
+  return failed ? kExitFailure : negative ? kExitNegative : kExitOk;
+}
+
+// The reset prompt, once for all boards; a refusal ends every board unstarted.
+bool AskResetOnce(const Options& options, void (*handler)(Session&), Boards& boards) {
+  const bool connects = handler == OnDownload || handler == OnFullOperation;
+  if (!connects || !options.reset.value_or(true)) return true;
+  HeadlessFrontEnd asker(stderr, true);
+  if (asker.ShowMessageBox(ResetPrompt(BoxOwner::None)) == BoxAnswer::Ok) return true;
+  for (auto& b : boards) {
+    b->progress.done = true;
+    b->progress.text = std::string(MessageText(msg::kCanceled));
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> PortList(const std::string& text) {
+  std::vector<std::string> ports;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', from);
+    ports.push_back(text.substr(from, comma == std::string::npos ? comma : comma - from));
+    if (ports.back().empty()) return {};
+    if (comma == std::string::npos) return ports;
+    from = comma + 1;
+  }
+}
+
+int RunGang(const Options& options, const std::function<bool(CliSession&)>& prepare,
+            void (*handler)(Session&)) {
+  const std::vector<std::string> ports = PortList(*options.port);
+  if (ports.empty()) return UsageError("--port takes COMn or a list such as COM1,COM2");
+  const BoardOutlets outlets;
+  std::mutex m;
+  Boards boards;
+  for (const std::string& port : ports) {
+    for (const auto& b : boards)
+      if (profile::EqualsNoCase(b->port, port)) return UsageError(port + " is named twice");
+    int exitCode = kExitUsage;
+    auto board = PrepareBoard(options, port, outlets, m, &exitCode);
+    if (!board) return exitCode;
+    if (prepare && !prepare(*board->cli)) return kExitUsage;
+    boards.push_back(std::move(board));
+  }
+  if (AskResetOnce(options, handler, boards)) {
+    const bool live = IsTerminal(stdout);
+    std::vector<std::thread> workers;
+    for (auto& b : boards) {
+      b->start = SteadyClock::now();
+      workers.emplace_back(RunBoard, std::ref(*b), handler, std::ref(m), !live);
+    }
+    if (live) DrawLive(boards, m);
+    for (auto& w : workers) w.join();
+  }
+  PrintSummary(boards);
+  const bool stored = WriteGangResult(boards);
+  if (int reason = StopReason(boards.front()->cli->session()); reason != 0) {
+    std::fprintf(stderr, "flashcli: %s: the boards were stopped and their ports released\n",
+                 StopText(reason).c_str());
+    return SignalExitStatus(reason);
+  }
+  return stored ? ExitStatus(boards) : kExitFailure;
+}
+
+}  // namespace flash::cli

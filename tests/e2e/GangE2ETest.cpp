@@ -1,0 +1,116 @@
+// Several boards at once from one flashcli: four simulated boards on four
+// pseudo-terminals behind COM1 to COM4.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "sim/ControlProgram.h"
+#include "support/BoardRig.h"
+#include "support/ProgramRun.h"
+#include "support/SimHarness.h"
+
+namespace flash::test {
+namespace {
+
+std::vector<uint8_t> Data(std::size_t n, uint8_t seed) {
+  std::vector<uint8_t> v(n);
+  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(seed ^ (i * 31 + (i >> 5)));
+  return v;
+}
+
+class Gang : public ::testing::Test {
+ protected:
+  static constexpr int kBoards = 4;
+
+  void SetUp() override {
+    cli = InstallProgram(dir, "flashcli");
+    dir.Write("CHIPDEF.INI", kSimCatalogue);
+    auto program = sim::MakeControlProgram("DEMO_A", "");
+    dir.Write("DEMOA.CP", std::string(program.begin(), program.end()));
+    dir.Write("app.mhx", SRecords(0x0400, Data(3000, 5)));
+  }
+  void StartBoards(const sim::Faults& faultsOfBoard3 = {}) {
+    for (int i = 0; i < kBoards; ++i) {
+      auto b = std::make_unique<SimHarness>(dir.File("CHIPDEF.INI"), "DEMO_A");
+      if (i == 2) b->SetFaults(faultsOfBoard3);
+      ASSERT_TRUE(b->Start()) << b->Error();
+      ASSERT_TRUE(b->PointCom(dir.Path(), i + 1));
+      boards.push_back(std::move(b));
+    }
+  }
+  ProgramRun Cli(const std::string& args) {
+    return RunCommand("cd '" + dir.Path() + "' && ./flashcli --no-reset " + args + " </dev/null");
+  }
+  bool Programmed(int board) { return boards[board]->ReadFlash(0x0400, 3000) == Data(3000, 5); }
+
+  TempDir dir;
+  std::string cli;
+  std::vector<std::unique_ptr<SimHarness>> boards;
+};
+
+TEST_F(Gang, AFaultyBoardFailsAloneAndIsNamedInTheResultFile) {
+  sim::Faults f;
+  f.verifyErrorAt = 0x0500;
+  StartBoards(f);
+  ProgramRun r = Cli("--port COM1,COM2,COM3,COM4 full app.mhx");
+  EXPECT_EQ(r.status, 1) << r.out;
+  for (int i : {0, 1, 3}) EXPECT_TRUE(Programmed(i)) << "board " << i + 1 << r.out;
+  EXPECT_FALSE(Programmed(2));
+
+  const std::string result = dir.Read("MESSFILE.TXT");
+  EXPECT_EQ(result.rfind("NG\r\nCOM3: ERROR !!", 0), 0u) << result;
+  EXPECT_NE(result.find("No.013 Program error"), std::string::npos) << result;
+  EXPECT_NE(result.find("ErrorAddress : 0x00000500"), std::string::npos) << result;
+  // One line for the one board, its own line breaks made blanks.
+  EXPECT_EQ(result.find("\r\n", 4), result.size() - 2) << result;
+  EXPECT_EQ(result.find("COM1"), std::string::npos);
+
+  // Off a terminal: one line per board as it ends, then the summary in port order.
+  const auto summary = r.out.find("port    result");
+  ASSERT_NE(summary, std::string::npos) << r.out;
+  const auto com1 = r.out.find("COM1 ", summary);
+  const auto com2 = r.out.find("COM2 ", summary);
+  const auto com4 = r.out.find("COM4 ", summary);
+  EXPECT_TRUE(com1 < com2 && com2 < com4) << r.out;
+  EXPECT_NE(r.out.find("It ended normally completely"), std::string::npos);
+}
+
+TEST_F(Gang, EveryBoardOkWritesOk) {
+  StartBoards();
+  ASSERT_EQ(Cli("--port COM1,COM2,COM3,COM4 full app.mhx").status, 0);
+  EXPECT_EQ(dir.Read("MESSFILE.TXT"), "OK");
+  // The check afterwards on all boards: identical everywhere.
+  ProgramRun r = Cli("--port COM1,COM2,COM3,COM4 compare app.mhx");
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_EQ(dir.Read("MESSFILE.TXT"), "OK");
+}
+
+TEST_F(Gang, OnlyNegativeChecksGiveStatusThree) {
+  StartBoards();
+  ASSERT_EQ(Cli("--port COM1,COM2,COM3,COM4 full app.mhx").status, 0);
+  boards[1]->WriteFlash(0x0410, {0x00});
+  ProgramRun r = Cli("--port COM1,COM2,COM3,COM4 compare app.mhx");
+  EXPECT_EQ(r.status, 3) << r.out;
+  const std::string result = dir.Read("MESSFILE.TXT");
+  EXPECT_EQ(result.rfind("NG\r\nCOM2: ", 0), 0u) << result;
+  EXPECT_EQ(result.find("COM1"), std::string::npos) << result;
+
+  // A board that cannot even be reached is a failure, whatever the others found.
+  r = Cli("--port COM1,COM2,COM9 compare app.mhx");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(dir.Read("MESSFILE.TXT").find("COM9: "), std::string::npos);
+}
+
+TEST_F(Gang, BadPortListsAreUsageErrors) {
+  for (const char* ports : {"COM1,,COM2", "COM1,com1", "COM1,", "COM1,LPT2"}) {
+    ProgramRun r = Cli(std::string("--port ") + ports + " erase");
+    EXPECT_EQ(r.status, 2) << ports << "\n" << r.out;
+  }
+  ProgramRun r = Cli("--port COM1,COM2 copy out.mhx");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("one --port"), std::string::npos) << r.out;
+  EXPECT_FALSE(dir.Exists("out.mhx"));
+}
+
+}  // namespace
+}  // namespace flash::test
