@@ -1,0 +1,274 @@
+#include "diag/ProductionLog.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/TempDir.h"
+
+namespace flash {
+namespace {
+
+// One value of a flat JSON object: a string (unescaped), a number or null
+// as its text.
+struct JsonField {
+  std::string key;
+  std::string value;
+  bool isString = false;
+};
+
+// A small reader of flat JSON objects, strict enough to catch a bad escape.
+class FlatJson {
+ public:
+  explicit FlatJson(const std::string& text) : text_(text) {}
+
+  bool Parse(std::vector<JsonField>& fields) {
+    if (!Take('{')) return false;
+    if (Take('}')) return at_ == text_.size();
+    do {
+      JsonField field;
+      if (!String(field.key) || !Take(':')) return false;
+      if (Peek() == '"') {
+        field.isString = true;
+        if (!String(field.value)) return false;
+      } else {
+        while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}') field.value += text_[at_++];
+        if (field.value.empty()) return false;
+      }
+      fields.push_back(field);
+    } while (Take(','));
+    return Take('}') && at_ == text_.size();
+  }
+
+ private:
+  char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
+  bool Take(char c) {
+    if (Peek() != c) return false;
+    ++at_;
+    return true;
+  }
+  bool String(std::string& out) {
+    if (!Take('"')) return false;
+    while (at_ < text_.size() && text_[at_] != '"') {
+      const char c = text_[at_++];
+      if (static_cast<unsigned char>(c) < 0x20) return false;
+      if (c != '\\') {
+        out += c;
+        continue;
+      }
+      const char e = text_[at_++];
+      const std::string simple = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
+      if (const auto k = simple.find(e); k != std::string::npos) {
+        out += meaning[k];
+      } else if (e == 'u' && at_ + 4 <= text_.size()) {
+        out += "\\u" + text_.substr(at_, 4);  // kept as written, for the test to see
+        at_ += 4;
+      } else {
+        return false;
+      }
+    }
+    return Take('"');
+  }
+
+  std::string text_;
+  std::size_t at_ = 0;
+};
+
+std::vector<JsonField> ParsedLine(const std::string& line) {
+  EXPECT_FALSE(line.empty());
+  EXPECT_EQ(line.back(), '\n');
+  EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line";
+  std::vector<JsonField> fields;
+  EXPECT_TRUE(FlatJson(line.substr(0, line.size() - 1)).Parse(fields)) << line;
+  return fields;
+}
+
+const std::vector<std::string> kKeys = {"time",   "host",        "port",     "device_path",
+                                        "device", "crystal",     "command",  "file",
+                                        "file_sha256", "checksum", "serial", "result",
+                                        "message_id", "message", "seconds", "bytes"};
+
+LogRecord FullRecord() {
+  LogRecord r;
+  r.time = "2026-12-09T14:03:07.123+01:00";
+  r.host = "bench-3";
+  r.port = "COM4";
+  r.devicePath = "/dev/ttyUSB0";
+  r.device = "DEMO_CHIP";
+  r.crystal = "12.000";
+  r.command = "auto";
+  r.file = "C:\\images\\\"a\".hex";
+  r.fileSha256 = std::string(64, 'a');
+  r.checksum = 0x1A2B;
+  r.serial = 18446744073709551615u;
+  r.result = LogResult::Negative;
+  r.messageId = 214;
+  r.message = "No.004 compare error\r\nat 0x100\tend";
+  r.seconds = 12.3456;
+  r.bytes = 262144;
+  return r;
+}
+
+TEST(ProductionLog, EveryKeyInOrderWithItsValue) {
+  const std::vector<JsonField> fields = ParsedLine(FormatLogRecord(FullRecord()));
+  ASSERT_EQ(fields.size(), kKeys.size());
+  for (std::size_t i = 0; i < kKeys.size(); ++i) EXPECT_EQ(fields[i].key, kKeys[i]);
+  const std::vector<std::pair<std::string, bool>> want = {
+      {"2026-12-09T14:03:07.123+01:00", true}, {"bench-3", true}, {"COM4", true},
+      {"/dev/ttyUSB0", true}, {"DEMO_CHIP", true}, {"12.000", true}, {"auto", true},
+      {"C:\\images\\\"a\".hex", true}, {std::string(64, 'a'), true}, {"1A2B", true},
+      {"18446744073709551615", false}, {"negative", true}, {"214", false},
+      {"No.004 compare error\r\nat 0x100\tend", true}, {"12.346", false}, {"262144", false}};
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(fields[i].value, want[i].first) << kKeys[i];
+    EXPECT_EQ(fields[i].isString, want[i].second) << kKeys[i];
+  }
+  const std::string line = FormatLogRecord(FullRecord());
+  EXPECT_NE(line.find(R"("message":"No.004 compare error\r\nat 0x100\tend")"), std::string::npos);
+  EXPECT_NE(line.find(R"("file":"C:\\images\\\"a\".hex")"), std::string::npos);
+}
+
+TEST(ProductionLog, AbsentOptionalsAreNull) {
+  LogRecord r;
+  r.result = LogResult::Ok;
+  const std::vector<JsonField> fields = ParsedLine(FormatLogRecord(r));
+  ASSERT_EQ(fields.size(), kKeys.size());
+  for (const char* key : {"file", "file_sha256", "checksum", "serial", "message_id", "message"}) {
+    const auto it = std::find_if(fields.begin(), fields.end(), [&](const JsonField& f) { return f.key == key; });
+    ASSERT_NE(it, fields.end());
+    EXPECT_EQ(it->value, "null") << key;
+    EXPECT_FALSE(it->isString) << key;
+  }
+  EXPECT_EQ(fields[11].value, "ok");
+  EXPECT_EQ(fields[14].value, "0.000");
+  EXPECT_EQ(fields[15].value, "0");
+  r.result = LogResult::Fail;
+  r.checksum = 0x00F;
+  r.seconds = std::numeric_limits<double>::infinity();
+  const std::vector<JsonField> again = ParsedLine(FormatLogRecord(r));
+  EXPECT_EQ(again[9].value, "000F");
+  EXPECT_EQ(again[11].value, "fail");
+  EXPECT_EQ(again[14].value, "null");
+}
+
+TEST(ProductionLog, EscapesControlsAndBadUtf8) {
+  EXPECT_EQ(JsonEscaped("a\"b\\c"), R"(a\"b\\c)");
+  EXPECT_EQ(JsonEscaped(std::string("\x01\x1f\b\f\x7f", 5)), "\\u0001\\u001F\\b\\f\x7f");
+  EXPECT_EQ(JsonEscaped(std::string("\0x", 2)), "\\u0000x");
+  EXPECT_EQ(JsonEscaped("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+  EXPECT_EQ(JsonEscaped("\xFF"), "\\uFFFD");
+  EXPECT_EQ(JsonEscaped("a\xC3"), "a\\uFFFD");               // cut short
+  EXPECT_EQ(JsonEscaped("\xC0\xAF"), "\\uFFFD\\uFFFD");      // overlong
+  EXPECT_EQ(JsonEscaped("\xED\xA0\x80"), "\\uFFFD\\uFFFD\\uFFFD");  // a surrogate
+  EXPECT_EQ(JsonEscaped("\xF4\x90\x80\x80"), "\\uFFFD\\uFFFD\\uFFFD\\uFFFD");  // past U+10FFFF
+  EXPECT_EQ(JsonEscaped("\xE2\x82x"), "\\uFFFD\\uFFFDx");
+}
+
+TEST(ProductionLog, LocalTimeWithItsOffset) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+  ::tzset();
+  // 2026-12-09 13:03:07 UTC is 14:03:07 in winter, +01:00.
+  EXPECT_EQ(IsoTimeWithOffset({1796821387, 123}), "2026-12-09T14:03:07.123+01:00");
+  EXPECT_EQ(IsoTimeWithOffset({1781010000, 5}), "2026-06-09T15:00:00.005+02:00");
+  ::setenv("TZ", "EST5", 1);
+  ::tzset();
+  EXPECT_EQ(IsoTimeWithOffset({0, 0}), "1969-12-31T19:00:00.000-05:00");
+  ::setenv("TZ", "IST-5:30", 1);
+  ::tzset();
+  EXPECT_EQ(IsoTimeWithOffset({0, 999}), "1970-01-01T05:30:00.999+05:30");
+  ::setenv("TZ", "UTC0", 1);
+  ::tzset();
+  EXPECT_EQ(IsoTimeWithOffset({1796821387, 0}), "2026-12-09T13:03:07.000+00:00");
+  if (old) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
+  ::tzset();
+}
+
+TEST(ProductionLog, HostNameIsNeverEmpty) { EXPECT_FALSE(HostName().empty()); }
+
+TEST(ProductionLog, AppendsWholeLinesAndMakesTheFile) {
+  test::TempDir dir;
+  const std::string path = dir.File("production.jsonl");
+  std::string error;
+  ASSERT_TRUE(AppendLogRecord(path, "{\"a\":1}\n", error)) << error;
+  ASSERT_TRUE(AppendLogRecord(path, FormatLogRecord(FullRecord()), error)) << error;
+  EXPECT_EQ(dir.Read("production.jsonl"), "{\"a\":1}\n" + FormatLogRecord(FullRecord()));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  EXPECT_EQ(st.st_mode & 0777, 0644 & ~mask);
+}
+
+TEST(ProductionLog, RefusesWhatIsNoPlainFile) {
+  test::TempDir dir;
+  std::string error;
+  ASSERT_EQ(::mkdir(dir.File("adir").c_str(), 0755), 0);
+  EXPECT_FALSE(AppendLogRecord(dir.File("adir"), "x\n", error));
+  EXPECT_NE(error.find("it is a directory"), std::string::npos) << error;
+
+  dir.Write("target.jsonl", "");
+  ASSERT_EQ(::symlink(dir.File("target.jsonl").c_str(), dir.File("link.jsonl").c_str()), 0);
+  EXPECT_FALSE(AppendLogRecord(dir.File("link.jsonl"), "x\n", error));
+  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
+  EXPECT_EQ(dir.Read("target.jsonl"), "");
+
+  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  EXPECT_FALSE(AppendLogRecord(dir.File("fifo"), "x\n", error));  // and does not block
+  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+
+  EXPECT_FALSE(AppendLogRecord(dir.File("no/such/log.jsonl"), "x\n", error));
+  EXPECT_NE(error.find("no/such/log.jsonl"), std::string::npos) << error;
+
+  if (::geteuid() != 0) {  // root writes a read-only file regardless
+    dir.Write("readonly.jsonl", "");
+    ASSERT_EQ(::chmod(dir.File("readonly.jsonl").c_str(), 0444), 0);
+    EXPECT_FALSE(AppendLogRecord(dir.File("readonly.jsonl"), "x\n", error));
+    EXPECT_NE(error.find("ermission"), std::string::npos) << error;
+  }
+}
+
+TEST(ProductionLog, ParallelAppendsNeverMix) {
+  test::TempDir dir;
+  const std::string path = dir.File("production.jsonl");
+  constexpr int kThreads = 8;
+  constexpr int kEach = 40;
+  std::vector<std::thread> threads;
+  std::vector<int> failures(kThreads, 0);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      LogRecord r = FullRecord();
+      r.message = std::string(3000, static_cast<char>('a' + t));  // longer than a small buffer
+      for (int i = 0; i < kEach; ++i) {
+        r.serial = static_cast<uint64_t>(t * 1000 + i);
+        std::string why;
+        if (!AppendLogRecord(path, FormatLogRecord(r), why)) ++failures[static_cast<std::size_t>(t)];
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  for (int f : failures) EXPECT_EQ(f, 0);
+  std::istringstream in(dir.Read("production.jsonl"));
+  std::string line;
+  int count = 0;
+  while (std::getline(in, line)) {
+    const std::vector<JsonField> fields = ParsedLine(line + "\n");
+    ASSERT_EQ(fields.size(), kKeys.size()) << "line " << count;
+    const std::string& message = fields[13].value;
+    EXPECT_EQ(message, std::string(3000, message.empty() ? '?' : message[0]));
+    ++count;
+  }
+  EXPECT_EQ(count, kThreads * kEach);
+}
+
+}  // namespace
+}  // namespace flash
