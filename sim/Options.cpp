@@ -73,6 +73,7 @@ class OptionReader {
   std::optional<SimOptions> Read(std::string* error);
 
  private:
+  bool GlobalOption(const std::string& a);
   bool BoardOption(const std::string& a);
   bool FlashOption(const std::string& a);
   bool FaultOption(const std::string& a);
@@ -81,6 +82,11 @@ class OptionReader {
   // The value of option a into value_; false, with the reason, when there is none.
   bool Need(const std::string& a, const char* what);
   void Fail(std::string why) { error_ = std::move(why); }
+  // Where board options go: every board's, or those of the --board section read.
+  BoardOptions& Target() { return section_ ? o_.sections[section_] : o_; }
+  void StartSection(int board);
+  // A --board naming no board is found only once -n, wherever it stands, is known.
+  void CheckSections();
   // The parsed value into out; the reason, bad followed by the value, when it did not parse.
   template <class V, class T>
   void Set(const std::optional<V>& parsed, const char* bad, T& out) {
@@ -93,14 +99,16 @@ class OptionReader {
   std::string value_;
   std::string error_;
   SimOptions o_;
+  int section_ = 0;  // the board of the --board section read; 0 before any
 };
 
 std::optional<SimOptions> OptionReader::Read(std::string* error) {
   while (next_ < args_.size() && error_.empty()) {
     const std::string& a = args_[next_++];
-    if (!BoardOption(a) && !FlashOption(a) && !FaultOption(a) && !DemoOption(a))
+    if (!GlobalOption(a) && !BoardOption(a) && !FlashOption(a) && !FaultOption(a) && !DemoOption(a))
       Fail("unknown option: " + a + " (see --help)");
   }
+  if (error_.empty()) CheckSections();
   if (error_.empty()) return o_;
   if (error) *error = error_;
   return std::nullopt;
@@ -115,23 +123,53 @@ bool OptionReader::Need(const std::string& a, const char* what) {
   return false;
 }
 
-bool OptionReader::BoardOption(const std::string& a) {
+void OptionReader::StartSection(int board) {
+  section_ = board;
+  // A section starts from what every board has: the options before the first --board.
+  o_.sections.try_emplace(board, static_cast<const BoardOptions&>(o_));
+}
+
+void OptionReader::CheckSections() {
+  for (const auto& [board, options] : o_.sections)
+    if (board > o_.boards)
+      Fail("--board " + std::to_string(board) + " names no board: there " +
+           (o_.boards == 1 ? "is 1 board" : "are " + std::to_string(o_.boards) + " boards") +
+           " (see -n)");
+}
+
+bool OptionReader::GlobalOption(const std::string& a) {
   if (a == "-h" || a == "--help") {
     o_.help = true;
   } else if (a == "-c" || a == "--catalogue") {
     if (Need(a, "a path")) o_.catalogue = value_;
   } else if (a == "-d" || a == "--device") {
     if (Need(a, "a name")) o_.device = value_;
-  } else if (a == "-x" || a == "--crystal") {
-    if (Need(a, "an index")) Set(ParseCount(value_, 0), "bad crystal index: ", o_.crystal);
   } else if (a == "-l" || a == "--link") {
     if (Need(a, "a path")) o_.linkPath = value_;
-  } else if (a == "-t" || a == "--realistic") {
-    o_.realisticTiming = true;
-  } else if (a == "-e" || a == "--erase-time") {
-    if (Need(a, "milliseconds")) Set(ParseCount(value_, 0), "bad erase time: ", o_.eraseMs);
   } else if (a == "-q" || a == "--quiet") {
     o_.quiet = true;
+  } else if (a == "-n" || a == "--boards") {
+    const std::string bad = "the number of boards must lie between 1 and " + std::to_string(kMaxBoards) + ": ";
+    if (Need(a, "a number")) Set(ParseCount(value_, 1, kMaxBoards), bad.c_str(), o_.boards);
+  } else if (a == "--board") {
+    std::optional<long> board;
+    const std::string bad = "bad board number (1 to " + std::to_string(kMaxBoards) + "): ";
+    if (Need(a, "a board number")) Set(ParseCount(value_, 1, kMaxBoards), bad.c_str(), board);
+    if (board) StartSection(static_cast<int>(*board));
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool OptionReader::BoardOption(const std::string& a) {
+  BoardOptions& b = Target();
+  if (a == "-x" || a == "--crystal") {
+    if (Need(a, "an index")) Set(ParseCount(value_, 0), "bad crystal index: ", b.crystal);
+  } else if (a == "-t" || a == "--realistic") {
+    b.realisticTiming = true;
+  } else if (a == "-e" || a == "--erase-time") {
+    if (Need(a, "milliseconds")) Set(ParseCount(value_, 0), "bad erase time: ", b.eraseMs);
   } else {
     return false;
   }
@@ -139,20 +177,21 @@ bool OptionReader::BoardOption(const std::string& a) {
 }
 
 bool OptionReader::FlashOption(const std::string& a) {
+  BoardOptions& b = Target();
   if (a == "--flash") {
     if (!Need(a, "blank, pattern or a file")) return true;
     if (value_ == "blank") {
-      o_.initial = InitialFlash::Blank;
+      b.initial = InitialFlash::Blank;
     } else if (value_ == "pattern") {
-      o_.initial = InitialFlash::Pattern;
+      b.initial = InitialFlash::Pattern;
     } else {
-      o_.initial = InitialFlash::File;
-      o_.initialFile = value_;
+      b.initial = InitialFlash::File;
+      b.initialFile = value_;
     }
   } else if (a == "-s" || a == "--save-flash") {
-    if (Need(a, "a file")) o_.saveFile = value_;
+    if (Need(a, "a file")) b.saveFile = value_;
   } else if (a == "--cr") {
-    if (Need(a, "16 hex digits")) Set(ParseCr(value_), "--cr needs 16 hex digits: ", o_.cr);
+    if (Need(a, "16 hex digits")) Set(ParseCr(value_), "--cr needs 16 hex digits: ", b.cr);
   } else {
     return false;
   }
@@ -160,7 +199,8 @@ bool OptionReader::FlashOption(const std::string& a) {
 }
 
 bool OptionReader::FaultOption(const std::string& a) {
-  Faults& f = o_.faults;
+  BoardOptions& b = Target();
+  Faults& f = b.faults;
   if (a == "--no-answer") {
     std::optional<uint8_t> command;
     if (Need(a, "a command byte")) Set(ParseByte(value_), "bad command byte: ", command);
@@ -182,7 +222,7 @@ bool OptionReader::FaultOption(const std::string& a) {
   } else if (a == "--never-reset") {
     f.neverReset = true;
   } else if (a == "--pull-cable-after") {
-    if (Need(a, "a byte count")) Set(ParseCount(value_, 0), "bad byte count: ", o_.pullCableAfter);
+    if (Need(a, "a byte count")) Set(ParseCount(value_, 0), "bad byte count: ", b.pullCableAfter);
   } else {
     return false;
   }
@@ -204,6 +244,28 @@ bool OptionReader::DemoOption(const std::string& a) {
   }
   return true;
 }
+
+// The part of --help on serving several boards.
+constexpr const char* kSeveralBoardsUsage = R"(
+Several boards:
+  -n, --boards N           serve N independent boards (1 to 64, default 1),
+                           each on a pseudo-terminal of its own, with its own
+                           flash and faults; with more than one, the link of
+                           board K is PATH followed by K (-l /tmp/ttyB makes
+                           /tmp/ttyB1, /tmp/ttyB2, ...)
+      --board K            the board and fault options that follow, up to the
+                           next --board, are for board K (1 to N) alone; those
+                           before the first --board are for every board
+
+Catalogue, device, link, -n, --quiet and the demo data are for all boards
+wherever they stand; the crystal, timing, flash, CR and fault options are
+board options. With several boards flashsim prints the terminal of each in
+board order, a --save-flash FILE given for every board writes FILE1, FILE2,
+..., and a pulled cable takes its own board off only: flashsim runs until
+interrupted or until every cable is off. Board 3 of four with a byte that
+does not program right:
+  flashsim -d DEV -n 4 -l /tmp/ttyBOARD --board 3 --verify-error 0x1000
+)";
 
 }  // namespace
 
@@ -259,7 +321,7 @@ Demo data:
       --program-size N     ... of N bytes (default 1024)
 
   -h, --help               this text
-
+)" + std::string(kSeveralBoardsUsage) + R"(
 The board answers at the boot rate of its crystal until a control program is
 started, then at the working rate byte 7 of the program selects (Baud2, else
 twice Baud). Bytes the host sends at another rate arrive garbled, as on a
@@ -314,26 +376,39 @@ std::string ChooseSection(const SimOptions& o, std::string* error) {
 
 }  // namespace
 
-std::optional<BoardConfig> BoardConfigFor(const SimOptions& o, std::string* error) {
+BoardOptions OptionsForBoard(const SimOptions& o, int board) {
+  auto section = o.sections.find(board);
+  BoardOptions b = section == o.sections.end() ? static_cast<const BoardOptions&>(o) : section->second;
+  if (o.boards > 1 && !b.saveFile.empty() && b.saveFile == o.saveFile) b.saveFile += std::to_string(board);
+  return b;
+}
+
+std::string LinkForBoard(const SimOptions& o, int board) {
+  if (o.linkPath.empty() || o.boards == 1) return o.linkPath;
+  return o.linkPath + std::to_string(board);
+}
+
+std::optional<BoardConfig> BoardConfigFor(const SimOptions& o, std::string* error, int board) {
+  const BoardOptions b = OptionsForBoard(o, board);
   std::string why;
   std::string section = ChooseSection(o, &why);
   if (section.empty()) {
     if (error) *error = why;
     return std::nullopt;
   }
-  auto config = ConfigFromDefinition(ReadChipDefinition(o.catalogue, section), o.crystal, &why);
+  auto config = ConfigFromDefinition(ReadChipDefinition(o.catalogue, section), b.crystal, &why);
   if (!config) {
     if (error) *error = section + ": " + why;
     return std::nullopt;
   }
-  config->realisticTiming = o.realisticTiming;
-  config->eraseUs = o.eraseMs * 1000;
-  if (o.cr) config->cr = *o.cr;
-  config->faults = o.faults;
+  config->realisticTiming = b.realisticTiming;
+  config->eraseUs = b.eraseMs * 1000;
+  if (b.cr) config->cr = *b.cr;
+  config->faults = b.faults;
   return config;
 }
 
-bool ApplyInitialFlash(Board& board, const SimOptions& o, std::string* error) {
+bool ApplyInitialFlash(Board& board, const BoardOptions& o, std::string* error) {
   switch (o.initial) {
     case InitialFlash::Blank:
       board.Flash().EraseAll();
