@@ -41,13 +41,13 @@ const char* SerialFormatName(SerialFormat format);
 bool SerialFitsRegions(const SerialSpec& spec, const uint32_t* regionStarts,
                        const uint32_t* regionEnds, std::size_t count);
 
-// The width bytes that stand for number in the spec's format. False with
+// The width bytes that stand for number in the format --serial names. False with
 // the reason in error when number needs more room than the width gives
 // (le/be: 256^width, bcd: 10^(2*width), ascii: 10^width).
 bool EncodeSerial(uint64_t number, const SerialSpec& spec, std::vector<uint8_t>& bytes,
                   std::string& error);
 
-// Writes bytes into the image at the spec's address. False with the reason
+// Writes bytes into the image at the address --serial names. False with the reason
 // in *why (and the image untouched) when they do not all lie in one area.
 bool ApplySerial(FlashImage& image, const SerialSpec& spec, const std::vector<uint8_t>& bytes,
                  std::string* why = nullptr);
