@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "image/SerialPatch.h"
+
 namespace flash::cli {
 
 // Exit statuses of flashcli.
@@ -24,6 +26,10 @@ struct Options {
   std::optional<bool> reset;
   bool intelHex = false;
   bool trace = false;
+  std::string command;                // the subcommand's name
+  std::optional<SerialSpec> serial;   // --serial: a number into each board
+  std::optional<uint64_t> serialStart;  // --serial-start: SERIAL.TXT := N first
+  std::optional<std::string> log;     // --log: the production log, made absolute
 };
 
 struct Command {

@@ -5,12 +5,13 @@
 #include <cstring>
 #include <functional>
 
+#include "app/BoardEnd.h"
 #include "base/FileUtil.h"
 #include "base/Messages.h"
 #include "base/Session.h"
-#include "cli/BoardEnd.h"
 #include "cli/CliSession.h"
 #include "cli/Gang.h"
+#include "cli/Production.h"
 #include "diag/DiagFiles.h"
 #include "frontend/StopSignals.h"
 #include "link/SerialLink.h"
@@ -28,11 +29,6 @@ void PortHint(Session& s) {
                "(COM%d=/dev/ttyUSB0); opening it needs membership of the 'dialout' group, and "
                "no other program may hold it (fuser DEVICE shows who does)\n",
                s.state.settings.comPortIndex + 1);
-}
-
-double Seconds(const WallTime& from, const WallTime& to) {
-  return static_cast<double>(to.seconds - from.seconds) +
-         (to.milliseconds - from.milliseconds) / 1000.0;
 }
 
 // Whole seconds keep one decimal; short times two, so they never read "0.0".
@@ -63,7 +59,7 @@ std::string SummaryLine(Session& s, int id, double seconds) {
     case msg::kDownloaded: {
       // From the answer to the reset prompt: the wait for the user is not the link's.
       const WallTime end = s.clock.Now();
-      const double sent = st.resetAnswered.seconds ? Seconds(st.resetAnswered, end) : seconds;
+      const double sent = st.resetAnswered.seconds ? SecondsBetween(st.resetAnswered, end) : seconds;
       const uint64_t size = FileSize(st.controlProgramPath);
       return "control program of " + std::to_string(size) + " bytes loaded in " +
              SecondsText(sent) + ", " + Rate(size, sent);
@@ -85,6 +81,45 @@ std::string SummaryLine(Session& s, int id, double seconds) {
   }
 }
 
+// How the command ended, printed as flashcli says it; the exit status.
+int PrintEnding(CliSession& cli, double seconds) {
+  Session& s = cli.session();
+  const SessionState& st = s.state;
+  const int id = st.lastReportId;
+  const std::string& text = st.lastReportText;
+  // Reports before the last one (Erase's CR read: the read's own, then the erase's).
+  for (std::size_t i = 0; i + 1 < st.reportTexts.size(); ++i)
+    std::fprintf(stderr, "%s\n", st.reportTexts[i].c_str());
+  if (!st.silentEnding.empty()) {
+    // Ended without a report of its own: a cancel, a refused prompt, an unexpected answer.
+    std::fprintf(stderr, "flashcli: %s\n", st.silentEnding.c_str());
+  } else if (id == 0) {
+    std::fprintf(stderr, "flashcli: the command ended without a result\n");
+  } else if (IsSuccess(id)) {
+    std::printf("%s\n%s\n", text.c_str(), SummaryLine(s, id, seconds).c_str());
+    return kExitOk;
+  } else if (EndOf(s) == BoardEnd::Negative) {
+    // The check itself ran to its end; inside a Full Operation it is a failure.
+    std::printf("%s\n", text.c_str());
+    return kExitNegative;
+  } else {
+    // A result shown in a box has been printed already.
+    if (cli.ui().LastBoxText() != text) std::fprintf(stderr, "%s\n", text.c_str());
+    if (id == msg::kOpenPort) PortHint(s);
+  }
+  return kExitFailure;
+}
+
+// The board's record in the production log; one that cannot be written fails
+// the run, and the result file says so.
+bool RecordBoard(const Production& production, Session& s, BoardFacts& facts) {
+  std::string why;
+  if (production.Record(s, facts, why)) return true;
+  std::fprintf(stderr, "flashcli: %s\n", why.c_str());
+  WriteResultFile(s, msg::kUnnumbered, why);
+  return false;
+}
+
 int RunHandler(const Options& options, const std::function<bool(CliSession&)>& prepare,
                void (*handler)(Session&)) {
   if (options.port && options.port->find(',') != std::string::npos) {
@@ -100,46 +135,30 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
   // A script reads the result file: it says NG from the start of the command.
   s.state.unattendedResult = true;
   if (prepare && !prepare(*cli)) return kExitUsage;
+  Production production(options);
+  if (int code = production.Prepare(s); code != kExitOk) return code;
 
-  WallTime start = s.clock.Now();
+  BoardFacts facts = production.StartBoard(s);
+  production.TakeSerial(s, facts);
+  if (!facts.failure.empty()) {
+    // Nothing was sent: the board is failed before its command, number and all.
+    std::fprintf(stderr, "flashcli: %s\n", facts.failure.c_str());
+    WriteResultFile(s, msg::kUnnumbered, facts.failure);
+    RecordBoard(production, s, facts);
+    return kExitFailure;
+  }
   handler(s);
   s.link.ClosePort();
-  WallTime end = s.clock.Now();
-  const SessionState& st = s.state;
+  const bool recorded = RecordBoard(production, s, facts);
 
   if (int reason = StopReason(s); reason != 0) {
     std::fprintf(stderr, "flashcli: %s: the command was stopped and the port released\n",
                  StopText(reason).c_str());
     return SignalExitStatus(reason);
   }
-  const int id = st.lastReportId;
-  const std::string& text = st.lastReportText;
-  // Reports before the last one (Erase's CR read: the read's own, then the erase's).
-  for (std::size_t i = 0; i + 1 < st.reportTexts.size(); ++i)
-    std::fprintf(stderr, "%s\n", st.reportTexts[i].c_str());
-  // A result shown in a box has been printed already.
-  auto printFailure = [&] {
-    if (id != 0 && cli->ui().LastBoxText() != text) std::fprintf(stderr, "%s\n", text.c_str());
-  };
-  int status = kExitFailure;
-  if (!st.silentEnding.empty()) {
-    // Ended without a report of its own: a cancel, a refused prompt, an unexpected answer.
-    std::fprintf(stderr, "flashcli: %s\n", st.silentEnding.c_str());
-  } else if (id == 0) {
-    std::fprintf(stderr, "flashcli: the command ended without a result\n");
-  } else if (IsSuccess(id)) {
-    std::printf("%s\n%s\n", text.c_str(), SummaryLine(s, id, Seconds(start, end)).c_str());
-    status = kExitOk;
-  } else if (EndOf(s) == BoardEnd::Negative) {
-    // The check itself ran to its end; inside a Full Operation it is a failure.
-    std::printf("%s\n", text.c_str());
-    status = kExitNegative;
-  } else {
-    printFailure();
-    if (id == msg::kOpenPort) PortHint(s);
-  }
+  const int status = PrintEnding(*cli, facts.seconds);
   // The script that reads the result file would not learn of this run.
-  if (st.resultFileFailed) return kExitFailure;
+  if (s.state.resultFileFailed || !recorded) return kExitFailure;
   return status;
 }
 

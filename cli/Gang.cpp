@@ -7,12 +7,13 @@
 #include <mutex>
 #include <thread>
 
+#include "app/BoardEnd.h"
 #include "base/FileUtil.h"
 #include "base/Messages.h"
 #include "base/Profile.h"
 #include "base/Session.h"
-#include "cli/BoardEnd.h"
 #include "cli/CliSession.h"
+#include "cli/Production.h"
 #include "diag/DiagFiles.h"
 #include "frontend/HeadlessFrontEnd.h"
 #include "link/BootDownload.h"
@@ -58,6 +59,8 @@ struct Board {
   std::unique_ptr<std::FILE, FileCloser> sink{std::tmpfile()};
   Progress progress;
   SteadyClock::time_point start;
+  BoardFacts facts;  // its record in the production log
+  bool ran = false;  // its command ran (and recorded itself)
 };
 
 using Boards = std::vector<std::unique_ptr<Board>>;
@@ -135,14 +138,17 @@ std::unique_ptr<Board> PrepareBoard(const Options& options, const std::string& p
   return b;
 }
 
-void RunBoard(Board& b, void (*handler)(Session&), std::mutex& m, bool announce) {
+void RunBoard(Board& b, void (*handler)(Session&), const Production& production, std::mutex& m,
+              bool announce) {
   Session& s = b.cli->session();
   handler(s);
   s.link.ClosePort();
+  std::string why;
+  const bool recorded = production.Record(s, b.facts, why);
   std::lock_guard<std::mutex> lock(m);
   Progress& p = b.progress;
-  p.end = EndOf(s);
-  p.text = EndText(s);
+  p.end = recorded ? EndOf(s) : BoardEnd::Failed;
+  p.text = recorded ? EndText(s) : why;
   p.seconds = SecondsSince(b.start);
   p.done = true;
   if (announce) {
@@ -219,6 +225,45 @@ bool AskResetOnce(const Options& options, void (*handler)(Session&), Boards& boa
   return false;
 }
 
+// Each board takes its serial number in port order, right before it starts;
+// one that cannot have its number ends here, unstarted.
+void StartBoards(Boards& boards, const Production& production, void (*handler)(Session&),
+                 std::mutex& m) {
+  const bool live = IsTerminal(stdout);
+  std::vector<std::thread> workers;
+  for (auto& b : boards) {
+    Session& s = b->cli->session();
+    b->facts = production.StartBoard(s);
+    b->start = SteadyClock::now();
+    production.TakeSerial(s, b->facts);
+    if (!b->facts.failure.empty()) {
+      std::lock_guard<std::mutex> lock(m);
+      b->progress.done = true;
+      b->progress.text = b->facts.failure;
+      if (!live) std::printf("%s\n", LiveLine(*b).c_str());
+      continue;
+    }
+    b->ran = true;
+    workers.emplace_back(RunBoard, std::ref(*b), handler, std::cref(production), std::ref(m),
+                         !live);
+  }
+  if (live) DrawLive(boards, m);
+  for (auto& w : workers) w.join();
+}
+
+// The records of the boards whose command never ran (a refused reset prompt,
+// a serial number that would not fit).
+void RecordUnstarted(Boards& boards, const Production& production) {
+  for (auto& b : boards) {
+    if (b->ran) continue;
+    Session& s = b->cli->session();
+    if (b->facts.command.empty()) b->facts = production.StartBoard(s);
+    b->facts.failure = b->progress.text;
+    std::string why;
+    if (!production.Record(s, b->facts, why)) b->progress.text = why;
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> PortList(const std::string& text) {
@@ -249,16 +294,10 @@ int RunGang(const Options& options, const std::function<bool(CliSession&)>& prep
     if (prepare && !prepare(*board->cli)) return kExitUsage;
     boards.push_back(std::move(board));
   }
-  if (AskResetOnce(options, handler, boards)) {
-    const bool live = IsTerminal(stdout);
-    std::vector<std::thread> workers;
-    for (auto& b : boards) {
-      b->start = SteadyClock::now();
-      workers.emplace_back(RunBoard, std::ref(*b), handler, std::ref(m), !live);
-    }
-    if (live) DrawLive(boards, m);
-    for (auto& w : workers) w.join();
-  }
+  Production production(options);
+  if (int code = production.Prepare(boards.front()->cli->session()); code != kExitOk) return code;
+  if (AskResetOnce(options, handler, boards)) StartBoards(boards, production, handler, m);
+  RecordUnstarted(boards, production);
   PrintSummary(boards);
   const bool stored = WriteGangResult(boards);
   if (int reason = StopReason(boards.front()->cli->session()); reason != 0) {

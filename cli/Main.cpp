@@ -1,9 +1,11 @@
 // flashcli: the flash commands for scripts, production lines and catalogue
 // authors, on the same core as the window.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "base/FileUtil.h"
 #include "cli/Cli.h"
 
 namespace flash::cli {
@@ -40,11 +42,32 @@ void PrintUsage(std::FILE* out) {
       "  --no-reset         do not ask for the board reset\n"
       "  --intel-hex        copy writes Intel HEX instead of S-records\n"
       "  --trace            write every byte on the link to standard error\n"
+      "  --serial ADDR:WIDTH[:FORMAT]\n"
+      "                     program and full write a serial number into each board:\n"
+      "                     WIDTH (1 to 8) bytes at hexadecimal ADDR, inside one flash\n"
+      "                     region, as le (default), be, bcd or ascii; the numbers\n"
+      "                     come from SERIAL.TXT beside this program, one per board\n"
+      "  --serial-start N   write N into SERIAL.TXT first\n"
+      "  --log FILE         append one JSON line per board and command to FILE\n"
+      "                     (default: key File of section [Log] of Customize.ini)\n"
       "  --help             this text\n"
       "\n"
       "exit status: 0 success, 1 failure, 2 usage or start-up error,\n"
       "3 a check ran to its end with a negative result\n",
       out);
+}
+
+// A whole decimal number that fits 64 bits, digits only.
+std::optional<uint64_t> DecimalNumber(const std::string& text) {
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  uint64_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    const uint64_t digit = static_cast<uint64_t>(c - '0');
+    if (n > (UINT64_MAX - digit) / 10) return std::nullopt;
+    n = n * 10 + digit;
+  }
+  return n;
 }
 
 }  // namespace
@@ -58,12 +81,37 @@ int UsageError(const std::string& text) {
   return kExitUsage;
 }
 
-}  // namespace flash::cli
+namespace {
 
-int main(int argc, char** argv) {
-  using namespace flash::cli;
-  Options options;
-  std::string commandName;
+// The production options, which take a value each: -1 when a is none of them,
+// else 0 or a usage error's exit status.
+int ProductionOption(const std::string& a, const std::optional<std::string>& value,
+                     Options& options) {
+  using flash::AbsolutePath;
+  if (a == "--serial") {
+    if (!value) return UsageError("--serial needs ADDR:WIDTH[:FORMAT]");
+    SerialSpec spec;
+    std::string error;
+    if (!ParseSerialSpec(*value, spec, error))
+      return UsageError("--serial " + *value + ": " + error);
+    options.serial = spec;
+  } else if (a == "--serial-start") {
+    if (!value) return UsageError("--serial-start needs a number");
+    options.serialStart = DecimalNumber(*value);
+    if (!options.serialStart)
+      return UsageError("--serial-start takes a decimal number, not " + *value);
+  } else if (a == "--log") {
+    if (!value || value->empty()) return UsageError("--log needs a file");
+    options.log = AbsolutePath(*value);
+  } else {
+    return -1;
+  }
+  return 0;
+}
+
+// The command line into options and the command's name: -1 to go on, else
+// the exit status (--help, a usage error).
+int ParseCommandLine(int argc, char** argv, Options& options, std::string& commandName) {
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
     auto value = [&](std::optional<std::string>& into) -> bool {
@@ -90,7 +138,11 @@ int main(int argc, char** argv) {
       options.intelHex = true;
     } else if (a == "--trace") {
       options.trace = true;
-    } else if (a.size() > 1 && a[0] == '-' ) {
+    } else if (a == "--serial" || a == "--serial-start" || a == "--log") {
+      std::optional<std::string> text;
+      value(text);
+      if (int code = ProductionOption(a, text, options); code != 0) return code;
+    } else if (a.size() > 1 && a[0] == '-') {
       return UsageError("unknown option " + a);
     } else if (commandName.empty()) {
       commandName = a;
@@ -98,6 +150,17 @@ int main(int argc, char** argv) {
       options.positional.push_back(a);
     }
   }
+  return -1;
+}
+
+}  // namespace
+}  // namespace flash::cli
+
+int main(int argc, char** argv) {
+  using namespace flash::cli;
+  Options options;
+  std::string commandName;
+  if (int code = ParseCommandLine(argc, argv, options, commandName); code >= 0) return code;
   if (commandName.empty()) {
     PrintUsage(stderr);
     return kExitUsage;
@@ -107,6 +170,11 @@ int main(int argc, char** argv) {
     int n = static_cast<int>(options.positional.size());
     if (n < c.minArgs || n > c.maxArgs)
       return UsageError(std::string("usage: flashcli ") + c.name + " " + c.synopsis);
+    options.command = c.name;
+    if (options.serial && commandName != "program" && commandName != "full")
+      return UsageError("--serial goes with program and full only, not " + commandName);
+    if (options.serialStart && !options.serial)
+      return UsageError("--serial-start goes with --serial");
     return c.run(options);
   }
   return UsageError("unknown command " + commandName);

@@ -1,5 +1,9 @@
 #include "app/FlashProgram.h"
 
+#include <optional>
+
+#include "app/BoardRecord.h"
+
 #include "base/FrontEnd.h"
 #include "base/Session.h"
 #include "diag/DiagFiles.h"
@@ -25,13 +29,34 @@ void SayHowItEnded(Session& s) {
   else if (!s.state.silentEnding.empty())
     s.ui.LogLine("flash: " + s.state.silentEnding);
 }
+
+// A production log that cannot take the record fails the run: a board
+// without its record must not pass as done.
+int LogFailure(Session& s, const std::string& why) {
+  s.ui.LogLine("flash: " + why);
+  WriteResultFile(s, msg::kUnnumbered, why);
+  return 1;
+}
 }  // namespace
 
 int RunUnattendedFullOperation(Session& s) {
+  const std::string log = ProductionLogPath(s, std::nullopt);
+  std::string why;
+  if (!log.empty() && !LogIsWritable(log, why)) return LogFailure(s, why);
+  BoardFacts facts;
+  facts.command = "full";
+  facts.start = s.clock.Now();
   OnFullOperation(s);
   s.link.ClosePort();
   SayHowItEnded(s);
-  return BatchExitStatus(s);
+  const int status = BatchExitStatus(s);
+  if (log.empty()) return status;
+  facts.seconds = SecondsBetween(facts.start, s.clock.Now());
+  facts.file = s.state.hexFilePath;
+  facts.fileSha256 = FileDigest(s.state.hexFilePath);
+  if (AppendBoardRecord(log, s, facts, why)) return status;
+  const int failed = LogFailure(s, why);
+  return status == 0 ? failed : status;
 }
 
 }  // namespace flash

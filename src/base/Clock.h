@@ -12,6 +12,12 @@ struct WallTime {
   int milliseconds = 0;  // 0..999
 };
 
+// to - from in seconds, to the millisecond.
+inline double SecondsBetween(const WallTime& from, const WallTime& to) {
+  return static_cast<double>(to.seconds - from.seconds) +
+         (to.milliseconds - from.milliseconds) / 1000.0;
+}
+
 struct LocalDate {
   int year = 1970;
   int month = 1;

@@ -90,6 +90,10 @@ std::size_t MaxPathLength();
 // path made absolute against the current directory (unchanged when already absolute).
 std::string AbsolutePath(const std::string& path);
 
+// path made absolute against dir (which ends with its separator); unchanged
+// when already absolute.
+std::string PathIn(const std::string& dir, const std::string& path);
+
 // The file-name part of a path: after its last separator, or the whole text.
 std::string FileNamePart(const std::string& path);
 

@@ -204,6 +204,10 @@ std::string AbsolutePath(const std::string& path) {
   return cwd + path;
 }
 
+std::string PathIn(const std::string& dir, const std::string& path) {
+  return path.empty() || path.front() == '/' ? path : dir + path;
+}
+
 std::string FileNamePart(const std::string& path) {
   std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);

@@ -173,6 +173,13 @@ std::string AbsolutePath(const std::string& path) {
   return std::string(buf, n);
 }
 
+std::string PathIn(const std::string& dir, const std::string& path) {
+  // A drive letter, a UNC name or a root: the path names its place itself.
+  const bool absolute = (path.size() > 1 && path[1] == ':') ||
+                        (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+  return path.empty() || absolute ? path : dir + path;
+}
+
 std::string FileNamePart(const std::string& path) {
   std::size_t slash = path.find_last_of("\\/");
   return slash == std::string::npos ? path : path.substr(slash + 1);

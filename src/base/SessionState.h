@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,15 @@ struct SessionState {
   std::vector<std::string> reportTexts;
   // Data bytes moved by the last command's transfers (for a summary line).
   uint64_t payloadBytes = 0;
+  // Bytes laid over the image after each load of the hex file (a production
+  // run's serial number), so the block CRCs and the verify cover them.
+  struct ImagePatch {
+    uint32_t address = 0;
+    std::vector<uint8_t> bytes;
+  };
+  std::optional<ImagePatch> imagePatch;
+  // The image holds the whole hex file (and the patch) as the last load left it.
+  bool imageLoaded = false;
 
   // The Target MCU list (section names in upper case) and the Crystal
   // Frequency list of the selected device, as the window shows them.

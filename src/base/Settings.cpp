@@ -50,6 +50,7 @@ void LoadUserSettings(Session& s) {
   u.endType = s.profiles.GetInt(path, "Sound", "EndType", 0);
   u.endFile = s.profiles.GetString(path, "Sound", "EndPass", "<none>", 260);
   u.toolTipsEnabled = s.profiles.GetInt(path, "Tool", "ToolTips", 0);
+  u.logFile = s.profiles.GetString(path, "Log", "File", "", 4095);
   s.window->SetCommandGroupCaption(CommandGroupCaption(u));
 }
 

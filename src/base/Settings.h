@@ -21,6 +21,9 @@ struct UserSettings {
   int errorEnable = 0;
   int endEnable = 0;
   int toolTipsEnabled = 0;
+  // Key File of section "Log": the production log, relative to the program's
+  // directory unless absolute; empty for none.
+  std::string logFile;
 };
 
 // DATAFILE.TXT into deviceIndex, crystalIndex, hexFilePath (argument 1 wins)

@@ -43,6 +43,25 @@ void ShowLoaderBox(Session& s, const std::string& text, const char* caption) {
                        s.state.progressDialog ? BoxOwner::ProgressDialog : BoxOwner::None});
 }
 
+// Lays the session's patch over a freshly loaded image. Its place was
+// checked against the regions before the run; one that still misses the
+// image ends the command rather than program a board without it.
+bool LayPatch(Session& s, LoadDetails& d) {
+  SessionState& st = s.state;
+  if (st.imagePatch) {
+    const std::vector<uint8_t>& bytes = st.imagePatch->bytes;
+    uint8_t* at = st.image.Locate(st.imagePatch->address);
+    if (!at || st.image.RoomAt(st.imagePatch->address) < bytes.size()) {
+      d.text = "the patched bytes do not lie in the flash image";
+      NoteSilentEnding(s, d.text);
+      return false;
+    }
+    if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
+  }
+  st.imageLoaded = true;
+  return true;
+}
+
 }  // namespace
 
 RegionView RegionsOf(const SessionState& st) {
@@ -122,6 +141,7 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
     if (st.showDialogs) st.progressDialog->ShowStatus(st.operationTitle);
   }
   st.image.Fill(fill);
+  st.imageLoaded = false;
 
   // The loader's own failures.
   auto loaderFailure = [&](const char* text, bool boxOnlyWithDialog) {
@@ -154,7 +174,7 @@ bool LoadHexFile(Session& s, bool fullOperation, uint8_t fill, StoreObserver* ob
   const bool intel = mark == ':';
   d.format = intel ? HexFormat::IntelHex : HexFormat::SRecord;
   DecodeOutcome out = intel ? DecodeIntelHexFile(source, placer) : DecodeSRecordFile(source, placer);
-  if (out.ok()) return true;
+  if (out.ok()) return LayPatch(s, d);
 
   d.caption = intel ? kIntelHexCaption : kSRecordCaption;
   d.text = DecodeErrorText(out);

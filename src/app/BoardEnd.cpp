@@ -1,10 +1,10 @@
-#include "cli/BoardEnd.h"
+#include "app/BoardEnd.h"
 
 #include "base/Messages.h"
 #include "base/Session.h"
 #include "diag/DiagFiles.h"
 
-namespace flash::cli {
+namespace flash {
 
 bool IsSuccess(int id) {
   switch (id) {
@@ -40,4 +40,4 @@ std::string EndText(const Session& s) {
   return s.state.lastReportText;
 }
 
-}  // namespace flash::cli
+}  // namespace flash

@@ -4,10 +4,8 @@
 #include <string>
 
 namespace flash {
-struct Session;
-}
 
-namespace flash::cli {
+struct Session;
 
 enum class BoardEnd { Ok, Negative, Failed };
 
@@ -22,4 +20,4 @@ BoardEnd EndOf(const Session& s);
 // The text that says how it ended: the last report, else the silent ending.
 std::string EndText(const Session& s);
 
-}  // namespace flash::cli
+}  // namespace flash

@@ -1,0 +1,82 @@
+#include "app/BoardRecord.h"
+
+#include "app/BoardEnd.h"
+#include "base/FileUtil.h"
+#include "base/Session.h"
+#include "base/Settings.h"
+#include "base/Sha256.h"
+#include "image/Checksum.h"
+
+namespace flash {
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const std::size_t b = text.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  return text.substr(b, text.find_last_not_of(" \t") - b + 1);
+}
+
+LogResult ResultOf(BoardEnd end) {
+  switch (end) {
+    case BoardEnd::Ok: return LogResult::Ok;
+    case BoardEnd::Negative: return LogResult::Negative;
+    case BoardEnd::Failed: break;
+  }
+  return LogResult::Fail;
+}
+
+}  // namespace
+
+std::string ProductionLogPath(const Session& s, const std::optional<std::string>& given) {
+  if (given) return *given;
+  const std::string file = Trimmed(s.state.settings.logFile);
+  return PathIn(s.state.programDir, file);
+}
+
+LogRecord BoardRecord(const Session& s, const BoardFacts& facts) {
+  const SessionState& st = s.state;
+  LogRecord r;
+  r.time = IsoTimeWithOffset(facts.start);
+  r.host = HostName();
+  const int com = st.settings.comPortIndex + 1;
+  r.port = "COM" + std::to_string(com);
+  r.devicePath = ComDevicePath(st.programDir, com);
+  r.device = st.DeviceName();
+  r.crystal = Trimmed(st.CrystalText());
+  r.command = facts.command;
+  r.file = facts.file;
+  r.fileSha256 = facts.fileSha256;
+  if (facts.file && st.imageLoaded)
+    r.checksum = static_cast<uint16_t>(SumRegions(st, 0xFF));
+  r.serial = facts.serial;
+  r.seconds = facts.seconds;
+  r.bytes = st.payloadBytes;
+  if (!facts.failure.empty()) {
+    r.result = LogResult::Fail;
+    r.message = facts.failure;
+    return r;
+  }
+  r.result = ResultOf(EndOf(s));
+  r.message = EndText(s);
+  // The id goes with the text only when the text is that report's own.
+  if (st.lastReportId != 0 && *r.message == st.lastReportText) r.messageId = st.lastReportId;
+  return r;
+}
+
+bool LogIsWritable(const std::string& path, std::string& why) {
+  // Appending nothing opens, checks and syncs the file as a record would.
+  return AppendLogRecord(path, "", why);
+}
+
+bool AppendBoardRecord(const std::string& path, const Session& s, const BoardFacts& facts,
+                       std::string& why) {
+  return AppendLogRecord(path, FormatLogRecord(BoardRecord(s, facts)), why);
+}
+
+std::optional<std::string> FileDigest(const std::string& path) {
+  std::string hex, error;
+  if (!Sha256OfFile(path, hex, error)) return std::nullopt;
+  return hex;
+}
+
+}  // namespace flash
