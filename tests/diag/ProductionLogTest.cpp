@@ -12,90 +12,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/FlatJson.h"
 #include "support/TempDir.h"
 
 namespace flash {
 namespace {
 
-// One value of a flat JSON object: a string (unescaped), a number or null
-// as its text.
-struct JsonField {
-  std::string key;
-  std::string value;
-  bool isString = false;
-};
-
-// A small reader of flat JSON objects, strict enough to catch a bad escape.
-class FlatJson {
- public:
-  explicit FlatJson(const std::string& text) : text_(text) {}
-
-  bool Parse(std::vector<JsonField>& fields) {
-    if (!Take('{')) return false;
-    if (Take('}')) return at_ == text_.size();
-    do {
-      JsonField field;
-      if (!String(field.key) || !Take(':')) return false;
-      if (Peek() == '"') {
-        field.isString = true;
-        if (!String(field.value)) return false;
-      } else {
-        while (at_ < text_.size() && text_[at_] != ',' && text_[at_] != '}') field.value += text_[at_++];
-        if (field.value.empty()) return false;
-      }
-      fields.push_back(field);
-    } while (Take(','));
-    return Take('}') && at_ == text_.size();
-  }
-
- private:
-  char Peek() const { return at_ < text_.size() ? text_[at_] : '\0'; }
-  bool Take(char c) {
-    if (Peek() != c) return false;
-    ++at_;
-    return true;
-  }
-  bool String(std::string& out) {
-    if (!Take('"')) return false;
-    while (at_ < text_.size() && text_[at_] != '"') {
-      const char c = text_[at_++];
-      if (static_cast<unsigned char>(c) < 0x20) return false;
-      if (c != '\\') {
-        out += c;
-        continue;
-      }
-      const char e = text_[at_++];
-      const std::string simple = "\"\\/bfnrt", meaning = "\"\\/\b\f\n\r\t";
-      if (const auto k = simple.find(e); k != std::string::npos) {
-        out += meaning[k];
-      } else if (e == 'u' && at_ + 4 <= text_.size()) {
-        out += "\\u" + text_.substr(at_, 4);  // kept as written, for the test to see
-        at_ += 4;
-      } else {
-        return false;
-      }
-    }
-    return Take('"');
-  }
-
-  std::string text_;
-  std::size_t at_ = 0;
-};
-
-std::vector<JsonField> ParsedLine(const std::string& line) {
-  EXPECT_FALSE(line.empty());
-  EXPECT_EQ(line.back(), '\n');
-  EXPECT_EQ(line.find('\n'), line.size() - 1) << "one line";
-  std::vector<JsonField> fields;
-  EXPECT_TRUE(FlatJson(line.substr(0, line.size() - 1)).Parse(fields)) << line;
-  return fields;
-}
-
-const std::vector<std::string> kKeys = {"time",   "host",        "port",     "device_path",
-                                        "device", "crystal",     "command",  "file",
-                                        "file_sha256", "checksum", "serial", "result",
-                                        "message_id", "message", "seconds", "bytes"};
-
+using test::FlatJson;
+using test::JsonField;
+using test::kLogKeys;
+using test::ParsedLine;
 LogRecord FullRecord() {
   LogRecord r;
   r.time = "2026-12-09T14:03:07.123+01:00";
@@ -119,8 +45,8 @@ LogRecord FullRecord() {
 
 TEST(ProductionLog, EveryKeyInOrderWithItsValue) {
   const std::vector<JsonField> fields = ParsedLine(FormatLogRecord(FullRecord()));
-  ASSERT_EQ(fields.size(), kKeys.size());
-  for (std::size_t i = 0; i < kKeys.size(); ++i) EXPECT_EQ(fields[i].key, kKeys[i]);
+  ASSERT_EQ(fields.size(), kLogKeys.size());
+  for (std::size_t i = 0; i < kLogKeys.size(); ++i) EXPECT_EQ(fields[i].key, kLogKeys[i]);
   const std::vector<std::pair<std::string, bool>> want = {
       {"2026-12-09T14:03:07.123+01:00", true}, {"bench-3", true}, {"COM4", true},
       {"/dev/ttyUSB0", true}, {"DEMO_CHIP", true}, {"12.000", true}, {"auto", true},
@@ -128,8 +54,8 @@ TEST(ProductionLog, EveryKeyInOrderWithItsValue) {
       {"18446744073709551615", false}, {"negative", true}, {"214", false},
       {"No.004 compare error\r\nat 0x100\tend", true}, {"12.346", false}, {"262144", false}};
   for (std::size_t i = 0; i < want.size(); ++i) {
-    EXPECT_EQ(fields[i].value, want[i].first) << kKeys[i];
-    EXPECT_EQ(fields[i].isString, want[i].second) << kKeys[i];
+    EXPECT_EQ(fields[i].value, want[i].first) << kLogKeys[i];
+    EXPECT_EQ(fields[i].isString, want[i].second) << kLogKeys[i];
   }
   const std::string line = FormatLogRecord(FullRecord());
   EXPECT_NE(line.find(R"("message":"No.004 compare error\r\nat 0x100\tend")"), std::string::npos);
@@ -140,7 +66,7 @@ TEST(ProductionLog, AbsentOptionalsAreNull) {
   LogRecord r;
   r.result = LogResult::Ok;
   const std::vector<JsonField> fields = ParsedLine(FormatLogRecord(r));
-  ASSERT_EQ(fields.size(), kKeys.size());
+  ASSERT_EQ(fields.size(), kLogKeys.size());
   for (const char* key : {"file", "file_sha256", "checksum", "serial", "message_id", "message"}) {
     const auto it = std::find_if(fields.begin(), fields.end(), [&](const JsonField& f) { return f.key == key; });
     ASSERT_NE(it, fields.end());
@@ -262,7 +188,7 @@ TEST(ProductionLog, ParallelAppendsNeverMix) {
   int count = 0;
   while (std::getline(in, line)) {
     const std::vector<JsonField> fields = ParsedLine(line + "\n");
-    ASSERT_EQ(fields.size(), kKeys.size()) << "line " << count;
+    ASSERT_EQ(fields.size(), kLogKeys.size()) << "line " << count;
     const std::string& message = fields[13].value;
     EXPECT_EQ(message, std::string(3000, message.empty() ? '?' : message[0]));
     ++count;

@@ -2,56 +2,17 @@
 // pseudo-terminals behind COM1 to COM4.
 #include <gtest/gtest.h>
 
-#include <memory>
-
-#include "sim/ControlProgram.h"
-#include "support/BoardRig.h"
-#include "support/ProgramRun.h"
-#include "support/SimHarness.h"
+#include "support/GangRig.h"
 
 namespace flash::test {
 namespace {
 
-std::vector<uint8_t> Data(std::size_t n, uint8_t seed) {
-  std::vector<uint8_t> v(n);
-  for (std::size_t i = 0; i < n; ++i) v[i] = static_cast<uint8_t>(seed ^ (i * 31 + (i >> 5)));
-  return v;
-}
-
-class Gang : public ::testing::Test {
- protected:
-  static constexpr int kBoards = 4;
-
-  void SetUp() override {
-    cli = InstallProgram(dir, "flashcli");
-    dir.Write("CHIPDEF.INI", kSimCatalogue);
-    auto program = sim::MakeControlProgram("DEMO_A", "");
-    dir.Write("DEMOA.CP", std::string(program.begin(), program.end()));
-    dir.Write("app.mhx", SRecords(0x0400, Data(3000, 5)));
-  }
-  void StartBoards(const sim::Faults& faultsOfBoard3 = {}) {
-    for (int i = 0; i < kBoards; ++i) {
-      auto b = std::make_unique<SimHarness>(dir.File("CHIPDEF.INI"), "DEMO_A");
-      if (i == 2) b->SetFaults(faultsOfBoard3);
-      ASSERT_TRUE(b->Start()) << b->Error();
-      ASSERT_TRUE(b->PointCom(dir.Path(), i + 1));
-      boards.push_back(std::move(b));
-    }
-  }
-  ProgramRun Cli(const std::string& args) {
-    return RunCommand("cd '" + dir.Path() + "' && ./flashcli --no-reset " + args + " </dev/null");
-  }
-  bool Programmed(int board) { return boards[board]->ReadFlash(0x0400, 3000) == Data(3000, 5); }
-
-  TempDir dir;
-  std::string cli;
-  std::vector<std::unique_ptr<SimHarness>> boards;
-};
+using Gang = GangTest;
 
 TEST_F(Gang, AFaultyBoardFailsAloneAndIsNamedInTheResultFile) {
   sim::Faults f;
   f.verifyErrorAt = 0x0500;
-  StartBoards(f);
+  StartBoards(4, 2, f);
   ProgramRun r = Cli("--port COM1,COM2,COM3,COM4 full app.mhx");
   EXPECT_EQ(r.status, 1) << r.out;
   for (int i : {0, 1, 3}) EXPECT_TRUE(Programmed(i)) << "board " << i + 1 << r.out;
