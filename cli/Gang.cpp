@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
 #include <mutex>
@@ -139,7 +140,7 @@ std::unique_ptr<Board> PrepareBoard(const Options& options, const std::string& p
 }
 
 void RunBoard(Board& b, void (*handler)(Session&), const Production& production, std::mutex& m,
-              bool announce) {
+              std::condition_variable& ended, bool announce) {
   Session& s = b.cli->session();
   handler(s);
   s.link.ClosePort();
@@ -151,6 +152,7 @@ void RunBoard(Board& b, void (*handler)(Session&), const Production& production,
   p.text = recorded ? EndText(s) : why;
   p.seconds = SecondsSince(b.start);
   p.done = true;
+  ended.notify_one();
   if (announce) {
     std::printf("%s\n", LiveLine(b).c_str());
     std::fflush(stdout);
@@ -164,17 +166,16 @@ bool AllDone(const Boards& boards) {
 }
 
 // One line per board, drawn again in place until every board has ended.
-void DrawLive(const Boards& boards, std::mutex& m) {
-  bool drawn = false;
-  for (bool last = false; !last;) {
-    std::unique_lock<std::mutex> lock(m);
-    last = AllDone(boards);
+void DrawLive(const Boards& boards, std::mutex& m, std::condition_variable& ended) {
+  std::unique_lock<std::mutex> lock(m);
+  for (bool drawn = false;; drawn = true) {
+    const bool last = AllDone(boards);
     if (drawn) std::printf("\033[%zuA", boards.size());
     for (const auto& b : boards) std::printf("\r\033[K%s\n", LiveLine(*b).c_str());
     std::fflush(stdout);
-    lock.unlock();
-    drawn = true;
-    if (!last) std::this_thread::sleep_for(std::chrono::milliseconds(kRedrawMs));
+    if (last) return;
+    // A board that ends wakes the display at once: the run never waits out a redraw.
+    ended.wait_for(lock, std::chrono::milliseconds(kRedrawMs));
   }
 }
 
@@ -230,6 +231,7 @@ bool AskResetOnce(const Options& options, void (*handler)(Session&), Boards& boa
 void StartBoards(Boards& boards, const Production& production, void (*handler)(Session&),
                  std::mutex& m) {
   const bool live = IsTerminal(stdout);
+  std::condition_variable ended;
   std::vector<std::thread> workers;
   for (auto& b : boards) {
     Session& s = b->cli->session();
@@ -245,9 +247,9 @@ void StartBoards(Boards& boards, const Production& production, void (*handler)(S
     }
     b->ran = true;
     workers.emplace_back(RunBoard, std::ref(*b), handler, std::cref(production), std::ref(m),
-                         !live);
+                         std::ref(ended), !live);
   }
-  if (live) DrawLive(boards, m);
+  if (live) DrawLive(boards, m, ended);
   for (auto& w : workers) w.join();
 }
 

@@ -7,6 +7,7 @@
 #include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "diag/SerialCounter.h"
+#include "image/HexLoader.h"
 #include "image/SerialPatch.h"
 
 namespace flash::cli {
@@ -39,6 +40,12 @@ int Production::Prepare(Session& first) {
       return UsageError("--serial: the " + std::to_string(spec.width) + " bytes at " +
                         Hex(spec.address) + " do not lie inside one flash region of " +
                         st.DeviceName() + " (" + RegionList(st) + ")");
+    // Those bytes often belong to the chip's own settings: no number goes there.
+    if (CoversKeptBytes(st.image, spec.address, spec.width))
+      return UsageError("--serial: the " + std::to_string(spec.width) + " bytes at " +
+                        Hex(spec.address) + " cover image bytes " + Hex(st.image.Base() + 0x100002) +
+                        " and " + Hex(st.image.Base() + 0x100003) +
+                        ", which always keep the fill byte");
     serialPath_ = st.programDir + kSerialFile;
     std::string error;
     if (options_.serialStart && !WriteSerialStart(serialPath_, *options_.serialStart, error)) {

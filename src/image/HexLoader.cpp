@@ -109,6 +109,12 @@ PlaceResult ImagePlacer::Place(uint32_t address, const uint8_t* data, std::size_
   return PlaceResult::Ok;
 }
 
+bool CoversKeptBytes(const FlashImage& image, uint32_t address, std::size_t count) {
+  if (address >= FlashImage::kHighStart || address < image.Base() || count == 0) return false;
+  const uint64_t from = address - image.Base();
+  return from <= kKeptHigh && from + count > kKeptLow;
+}
+
 PlaceResult PlaceDataRecord(Session& s, uint32_t address, const uint8_t* data, std::size_t count) {
   ImagePlacer placer(s.state.image, RegionsOf(s.state));
   return placer.Place(address, data, count);

@@ -54,6 +54,10 @@ struct RegionView {
 };
 RegionView RegionsOf(const SessionState& state);
 
+// Whether count bytes from address cover one of the base-area indices
+// 0x100002 and 0x100003, which a load always leaves at the fill byte.
+bool CoversKeptBytes(const FlashImage& image, uint32_t address, std::size_t count);
+
 // Checks one data record against the flash regions of the session and stores
 // its bytes, except any at base-area indices 0x100002 and 0x100003, which
 // always keep the fill byte. A record that would reach outside both image

@@ -76,13 +76,13 @@ struct FormatCase {
 };
 
 // Each format in a place of its own: inside the file's data, in a block the
-// file leaves blank, at the very end of a region, at the start of the second.
+// file leaves blank, at the very end of a region, in the second.
 const FormatCase kFormats[] = {
     {"0x500:3", 0x500, [](unsigned k) { return std::vector<uint8_t>{uint8_t(41 + k), 0, 0}; }},
     {"8000:2:be", 0x8000, [](unsigned k) { return std::vector<uint8_t>{0, uint8_t(41 + k)}; }},
     {"0xFFFD:3:bcd", 0xFFFD,
      [](unsigned k) { return std::vector<uint8_t>{0, 0, uint8_t(0x41 + k)}; }},
-    {"0x100000:5:ascii", 0x100000,
+    {"0x100004:5:ascii", 0x100004,
      [](unsigned k) { return std::vector<uint8_t>{'0', '0', '0', '4', uint8_t('1' + k)}; }},
 };
 
@@ -205,6 +205,7 @@ TEST_F(Production, BadSerialOptionsAreUsageErrorsThatTouchNothing) {
       {"--serial-start 5 program app.mhx", "goes with --serial"},
       {"--serial 0xFFFF:2 --serial-start 5 program app.mhx", "one flash region"},
       {"--serial 0x10000:1 --serial-start 5 full app.mhx", "one flash region"},
+      {"--serial 0x100001:2 --serial-start 5 program app.mhx", "always keep the fill byte"},
       {"--serial 0x500:9 --serial-start 5 program app.mhx", "1 to 8"},
       {"--serial 0x500:2:hex --serial-start 5 program app.mhx", "hex"},
       {"--serial 0x50G:2 --serial-start 5 program app.mhx", "not hexadecimal"},
