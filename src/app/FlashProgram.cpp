@@ -30,33 +30,44 @@ void SayHowItEnded(Session& s) {
     s.ui.LogLine("flash: " + s.state.silentEnding);
 }
 
-// A production log that cannot take the record fails the run: a board
-// without its record must not pass as done.
-int LogFailure(Session& s, const std::string& why) {
-  s.ui.LogLine("flash: " + why);
-  WriteResultFile(s, msg::kUnnumbered, why);
-  return 1;
-}
 }  // namespace
 
-int RunUnattendedFullOperation(Session& s) {
-  const std::string log = ProductionLogPath(s, std::nullopt);
+bool UnattendedRecord::Begin(Session& s) {
+  log_ = ProductionLogPath(s, std::nullopt);
+  facts_ = BoardFacts{};
+  facts_.command = "full";
+  facts_.start = s.clock.Now();
   std::string why;
-  if (!log.empty() && !LogIsWritable(log, why)) return LogFailure(s, why);
-  BoardFacts facts;
-  facts.command = "full";
-  facts.start = s.clock.Now();
+  if (log_.empty() || LogIsWritable(log_, why)) return true;
+  Fail(s, why);
+  return false;
+}
+
+int UnattendedRecord::End(Session& s, int status) {
+  if (log_.empty()) return status;
+  facts_.seconds = SecondsBetween(facts_.start, s.clock.Now());
+  facts_.file = s.state.hexFilePath;
+  facts_.fileSha256 = FileDigest(s.state.hexFilePath);
+  std::string why;
+  if (AppendBoardRecord(log_, s, facts_, why)) return status;
+  Fail(s, why);
+  return status == 0 ? 1 : status;
+}
+
+// A production log that cannot take the record fails the run: a board
+// without its record must not pass as done.
+void UnattendedRecord::Fail(Session& s, const std::string& why) {
+  s.ui.LogLine("flash: " + why);
+  WriteResultFile(s, msg::kUnnumbered, why);
+}
+
+int RunUnattendedFullOperation(Session& s) {
+  UnattendedRecord record;
+  if (!record.Begin(s)) return 1;
   OnFullOperation(s);
   s.link.ClosePort();
   SayHowItEnded(s);
-  const int status = BatchExitStatus(s);
-  if (log.empty()) return status;
-  facts.seconds = SecondsBetween(facts.start, s.clock.Now());
-  facts.file = s.state.hexFilePath;
-  facts.fileSha256 = FileDigest(s.state.hexFilePath);
-  if (AppendBoardRecord(log, s, facts, why)) return status;
-  const int failed = LogFailure(s, why);
-  return status == 0 ? failed : status;
+  return record.End(s, BatchExitStatus(s));
 }
 
 }  // namespace flash

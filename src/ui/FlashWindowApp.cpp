@@ -56,8 +56,13 @@ int RunFlashWindow(const CommandLine& args) {
 
   int status = 0;
   if (args.BatchMode()) {
-    window.RunFlashCommand(actions.fullOperation);
-    status = BatchExitStatus(session);
+    UnattendedRecord record;
+    if (record.Begin(session)) {
+      window.RunFlashCommand(actions.fullOperation);
+      status = record.End(session, BatchExitStatus(session));
+    } else {
+      status = 1;
+    }
   } else {
     QObject::connect(&window, &QDialog::finished, qApp, &QCoreApplication::quit);
     QApplication::exec();
