@@ -59,6 +59,10 @@ void SaveComPort(Session& s, int index) {
   LoadUserSettings(s);
 }
 
+std::string StationFile(const SessionState& state, const std::string& name) {
+  return state.programDir + name;
+}
+
 std::string CommandGroupCaption(const UserSettings& settings) {
   return "Command  to  COM" + std::to_string(settings.comPortIndex + 1);
 }

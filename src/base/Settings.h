@@ -7,6 +7,7 @@
 namespace flash {
 
 struct Session;
+struct SessionState;
 
 inline constexpr const char* kRecentFile = "DATAFILE.TXT";
 inline constexpr const char* kCustomizeFile = "Customize.ini";
@@ -36,6 +37,11 @@ void SaveRecentChoices(Session& s);
 void LoadUserSettings(Session& s);
 // Stores a port index 0..3 as "Com" and reloads the settings.
 void SaveComPort(Session& s, int index);
+
+// Where the program keeps one of its own files (Customize.ini, DATAFILE.TXT,
+// MESSFILE.TXT, TIMETEST.TXT, SERIAL.TXT, LINKTRACE.TXT): the program's
+// directory.
+std::string StationFile(const SessionState& state, const std::string& name);
 
 // "Command  to  COM%d" for the group box.
 std::string CommandGroupCaption(const UserSettings& settings);

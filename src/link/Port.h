@@ -16,6 +16,8 @@ inline constexpr uint32_t kLineErrorFrame = 0x08;
 inline constexpr uint32_t kLineErrorOverrun = 0x02;
 inline constexpr uint32_t kLineErrorParity = 0x04;
 
+enum class ModemLine { Dtr, Rts };
+
 class Port {
  public:
   virtual ~Port() = default;
@@ -34,6 +36,11 @@ class Port {
   // Pending line-error flags since the last call, then cleared; 0 when none
   // or when the driver keeps no counts.
   virtual uint32_t TakeLineErrors() = 0;
+  // Drives a modem control line: on asserts it (the state the line settings
+  // hold DTR and RTS in), off drops it. False when the device has no modem
+  // lines (a pseudo-terminal) or the call fails; a port without them keeps
+  // this default.
+  virtual bool SetModemLine(ModemLine /*line*/, bool /*on*/) { return false; }
 };
 
 class PortFactory {
