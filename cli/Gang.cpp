@@ -13,6 +13,7 @@
 #include "base/Messages.h"
 #include "base/Profile.h"
 #include "base/Session.h"
+#include "base/Settings.h"
 #include "cli/CliSession.h"
 #include "cli/Production.h"
 #include "diag/DiagFiles.h"
@@ -195,7 +196,7 @@ bool WriteGangResult(const Boards& boards) {
     if (b->progress.end != BoardEnd::Ok)
       content += b->port + ": " + OneLine(b->progress.text) + "\r\n";
   content = content.empty() ? "OK" : "NG\r\n" + content;
-  const std::string path = boards.front()->cli->session().state.programDir + kResultFile;
+  const std::string path = StationFile(boards.front()->cli->session().state, kResultFile);
   std::string why;
   if (StoreResultFile(path, content, &why)) return true;
   std::fprintf(stderr, "flashcli: the result file %s could not be written: %s\n", path.c_str(),

@@ -5,6 +5,7 @@
 #include "base/FileUtil.h"
 #include "base/Messages.h"
 #include "base/Session.h"
+#include "base/Settings.h"
 #include "diag/DiagFiles.h"
 #include "diag/SerialCounter.h"
 #include "image/HexLoader.h"
@@ -46,7 +47,7 @@ int Production::Prepare(Session& first) {
                         Hex(spec.address) + " cover image bytes " + Hex(st.image.Base() + 0x100002) +
                         " and " + Hex(st.image.Base() + 0x100003) +
                         ", which always keep the fill byte");
-    serialPath_ = st.programDir + kSerialFile;
+    serialPath_ = StationFile(st, kSerialFile);
     std::string error;
     if (options_.serialStart && !WriteSerialStart(serialPath_, *options_.serialStart, error)) {
       std::fprintf(stderr, "flashcli: %s\n", error.c_str());

@@ -30,7 +30,7 @@ LogResult ResultOf(BoardEnd end) {
 std::string ProductionLogPath(const Session& s, const std::optional<std::string>& given) {
   if (given) return *given;
   const std::string file = Trimmed(s.state.settings.logFile);
-  return PathIn(s.state.programDir, file);
+  return PathIn(StationFile(s.state, ""), file);
 }
 
 LogRecord BoardRecord(const Session& s, const BoardFacts& facts) {
@@ -40,7 +40,7 @@ LogRecord BoardRecord(const Session& s, const BoardFacts& facts) {
   r.host = HostName();
   const int com = st.settings.comPortIndex + 1;
   r.port = "COM" + std::to_string(com);
-  r.devicePath = ComDevicePath(st.programDir, com);
+  r.devicePath = st.portDevice.empty() ? ComDevicePath(st.programDir, com) : st.portDevice;
   r.device = st.DeviceName();
   r.crystal = Trimmed(st.CrystalText());
   r.command = facts.command;

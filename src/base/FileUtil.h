@@ -90,6 +90,10 @@ std::size_t MaxPathLength();
 // path made absolute against the current directory (unchanged when already absolute).
 std::string AbsolutePath(const std::string& path);
 
+// The directory (with its separator) where the program keeps the files it
+// writes for the station: programDir itself.
+std::string StationDirectory(const std::string& programDir);
+
 // path made absolute against dir (which ends with its separator); unchanged
 // when already absolute.
 std::string PathIn(const std::string& dir, const std::string& path);

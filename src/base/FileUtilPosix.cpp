@@ -204,6 +204,8 @@ std::string AbsolutePath(const std::string& path) {
   return cwd + path;
 }
 
+std::string StationDirectory(const std::string& programDir) { return programDir; }
+
 std::string PathIn(const std::string& dir, const std::string& path) {
   return path.empty() || path.front() == '/' ? path : dir + path;
 }

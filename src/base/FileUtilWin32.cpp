@@ -173,6 +173,8 @@ std::string AbsolutePath(const std::string& path) {
   return std::string(buf, n);
 }
 
+std::string StationDirectory(const std::string& programDir) { return programDir; }
+
 std::string PathIn(const std::string& dir, const std::string& path) {
   // A drive letter, a UNC name or a root: the path names its place itself.
   const bool absolute = (path.size() > 1 && path[1] == ':') ||

@@ -93,6 +93,9 @@ struct SessionState {
     std::vector<uint8_t> bytes;
   };
   std::optional<ImagePatch> imagePatch;
+  // A serial device named on the command line in place of what COMn maps to
+  // (flashcli --port /dev/ttyUSB0 or usb:VID:PID); empty for the mapping.
+  std::string portDevice;
   // The image holds the whole hex file (and the patch) as the last load left it.
   bool imageLoaded = false;
 

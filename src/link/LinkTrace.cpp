@@ -93,6 +93,13 @@ void TracingPort::Purge(bool transmit, bool receive) {
   Emit(transmit ? (receive ? "purge" : "purge transmit") : "purge receive");
 }
 
+bool TracingPort::SetModemLine(ModemLine line, bool on) {
+  const bool done = inner_->SetModemLine(line, on);
+  Emit(std::string(line == ModemLine::Dtr ? "DTR " : "RTS ") + (on ? "on" : "off") +
+       (done ? "" : " (no modem lines)"));
+  return done;
+}
+
 uint32_t TracingPort::TakeLineErrors() {
   uint32_t e = inner_->TakeLineErrors();
   if (e != 0) {

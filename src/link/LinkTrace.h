@@ -63,6 +63,7 @@ class TracingPort final : public Port {
   bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override;
   void Purge(bool transmit, bool receive) override;
   uint32_t TakeLineErrors() override;
+  bool SetModemLine(ModemLine line, bool on) override;
 
  private:
   void Emit(const std::string& event);

@@ -44,4 +44,8 @@ bool SerialLink::ReadBlock(uint8_t* buffer, std::size_t count, std::size_t* rece
 
 uint32_t SerialLink::TakeLineErrors() { return port_ ? port_->TakeLineErrors() : 0; }
 
+bool SerialLink::SetModemLine(ModemLine line, bool on) {
+  return port_ && port_->SetModemLine(line, on);
+}
+
 }  // namespace flash

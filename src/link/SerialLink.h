@@ -30,6 +30,8 @@ class SerialLink {
   // One read call for up to count bytes; true when it succeeded. Reports nothing.
   bool ReadBlock(uint8_t* buffer, std::size_t count, std::size_t* received = nullptr);
   uint32_t TakeLineErrors();
+  // Drives DTR or RTS of the open port; false when closed or without modem lines.
+  bool SetModemLine(ModemLine line, bool on);
 
   int CurrentBaudRate() const { return currentBaudRate_; }
   // The operating system's reason for the last failed open.
