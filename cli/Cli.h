@@ -30,6 +30,7 @@ struct Options {
   std::optional<SerialSpec> serial;   // --serial: a number into each board
   std::optional<uint64_t> serialStart;  // --serial-start: SERIAL.TXT := N first
   std::optional<std::string> log;     // --log: the production log, made absolute
+  std::optional<std::string> resetSequence;  // --reset-sequence: DTR and RTS reset the board
 };
 
 struct Command {

@@ -91,8 +91,10 @@ int PrintEnding(CliSession& cli, double seconds) {
   for (std::size_t i = 0; i + 1 < st.reportTexts.size(); ++i)
     std::fprintf(stderr, "%s\n", st.reportTexts[i].c_str());
   if (!st.silentEnding.empty()) {
-    // Ended without a report of its own: a cancel, a refused prompt, an unexpected answer.
-    std::fprintf(stderr, "flashcli: %s\n", st.silentEnding.c_str());
+    // Ended without a report of its own: a cancel, a refused prompt, an
+    // unexpected answer; a box has said it already.
+    if (cli.ui().LastBoxText() != st.silentEnding)
+      std::fprintf(stderr, "flashcli: %s\n", st.silentEnding.c_str());
   } else if (id == 0) {
     std::fprintf(stderr, "flashcli: the command ended without a result\n");
   } else if (IsSuccess(id)) {
@@ -132,6 +134,7 @@ int RunHandler(const Options& options, const std::function<bool(CliSession&)>& p
   Session& s = cli->session();
   cli->ui().SetPrintResults(false);
   if (options.reset) s.args.SetResetPrompt(*options.reset);
+  if (options.resetSequence) s.args.SetResetSequence(*options.resetSequence);
   // A script reads the result file: it says NG from the start of the command.
   s.state.unattendedResult = true;
   if (prepare && !prepare(*cli)) return kExitUsage;

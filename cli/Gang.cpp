@@ -20,6 +20,7 @@
 #include "frontend/HeadlessFrontEnd.h"
 #include "link/BootDownload.h"
 #include "link/Protocol.h"
+#include "link/ResetSequence.h"
 #include "link/SerialLink.h"
 #include "ops/CommandHandlers.h"
 
@@ -125,6 +126,7 @@ std::unique_ptr<Board> PrepareBoard(const Options& options, const std::string& p
   if (!b->cli) return nullptr;
   Session& s = b->cli->session();
   s.args.SetResetPrompt(false);  // asked once for all boards
+  if (options.resetSequence) s.args.SetResetSequence(*options.resetSequence);
   HeadlessFrontEnd& ui = b->cli->ui();
   ui.SetPrintResults(false);
   ui.SetShowProgress(false);
@@ -218,6 +220,11 @@ int ExitStatus(const Boards& boards) {
 bool AskResetOnce(const Options& options, void (*handler)(Session&), Boards& boards) {
   const bool connects = handler == OnDownload || handler == OnFullOperation;
   if (!connects || !options.reset.value_or(true)) return true;
+  // Boards that reset themselves by their modem lines need no hand.
+  bool everyBoardResetsItself = true;
+  for (const auto& b : boards)
+    everyBoardResetsItself &= !ConfiguredResetSequence(b->cli->session()).empty();
+  if (everyBoardResetsItself) return true;
   HeadlessFrontEnd asker(stderr, true);
   if (asker.ShowMessageBox(ResetPrompt(BoxOwner::None)) == BoxAnswer::Ok) return true;
   for (auto& b : boards) {

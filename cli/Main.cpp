@@ -7,6 +7,7 @@
 
 #include "base/FileUtil.h"
 #include "cli/Cli.h"
+#include "link/ResetSequence.h"
 
 namespace flash::cli {
 namespace {
@@ -40,6 +41,10 @@ void PrintUsage(std::FILE* out) {
       "  --fill HH          fill byte of the checksum (two hex digits, default FF)\n"
       "  --reset            ask for the board reset before a connection\n"
       "  --no-reset         do not ask for the board reset\n"
+      "  --reset-sequence SEQ\n"
+      "                     reset the board by its DTR and RTS lines instead of asking:\n"
+      "                     D0/D1 and R0/R1 set DTR or RTS, Wn waits n ms (D0R1W100D1R0W50);\n"
+      "                     default: [Reset] COMn, else Sequence, of Customize.ini\n"
       "  --intel-hex        copy writes Intel HEX instead of S-records\n"
       "  --trace            write every byte on the link to standard error\n"
       "  --serial ADDR:WIDTH[:FORMAT]\n"
@@ -100,6 +105,12 @@ int ProductionOption(const std::string& a, const std::optional<std::string>& val
     options.serialStart = DecimalNumber(*value);
     if (!options.serialStart)
       return UsageError("--serial-start takes a decimal number, not " + *value);
+  } else if (a == "--reset-sequence") {
+    std::vector<ResetStep> steps;
+    std::string error;
+    if (!value) return UsageError("--reset-sequence needs a sequence such as D0R1W100D1R0W50");
+    if (!ParseResetSequence(*value, steps, error)) return UsageError(error);
+    options.resetSequence = *value;
   } else if (a == "--log") {
     if (!value || value->empty()) return UsageError("--log needs a file");
     options.log = AbsolutePath(*value);
@@ -138,7 +149,8 @@ int ParseCommandLine(int argc, char** argv, Options& options, std::string& comma
       options.intelHex = true;
     } else if (a == "--trace") {
       options.trace = true;
-    } else if (a == "--serial" || a == "--serial-start" || a == "--log") {
+    } else if (a == "--serial" || a == "--serial-start" || a == "--log" ||
+               a == "--reset-sequence") {
       std::optional<std::string> text;
       value(text);
       if (int code = ProductionOption(a, text, options); code != 0) return code;

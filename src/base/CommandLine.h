@@ -29,10 +29,15 @@ class CommandLine {
   bool ResetPrompt() const;
   // flashcli's --reset / --no-reset decide without making the run unattended.
   void SetResetPrompt(bool prompt) { resetOverride_ = prompt; }
+  // flashcli's --reset-sequence: the board's automatic reset for this run,
+  // in place of what Customize.ini configures.
+  const std::optional<std::string>& ResetSequence() const { return resetSequence_; }
+  void SetResetSequence(std::string sequence) { resetSequence_ = std::move(sequence); }
 
  private:
   std::vector<std::string> args_;
   std::optional<bool> resetOverride_;
+  std::optional<std::string> resetSequence_;
 };
 
 }  // namespace flash

@@ -12,6 +12,7 @@
 #include "base/Session.h"
 #include "diag/DiagFiles.h"
 #include "link/Protocol.h"
+#include "link/ResetSequence.h"
 #include "link/SerialLink.h"
 #include "link/Transport.h"
 
@@ -44,6 +45,26 @@ bool AskForReset(Session& s) {
   const bool overDialog = s.state.progressDialog && s.state.progressDialog->IsOpen();
   return s.ui.ShowMessageBox(ResetPrompt(overDialog ? BoxOwner::ProgressDialog
                                                     : BoxOwner::MainWindow)) == BoxAnswer::Ok;
+}
+
+// The board into its boot ROM: by the configured sequence on DTR and RTS
+// when there is one, else by the user at the reset prompt. False ends the
+// download unreported but named (a Cancel, a sequence that cannot run).
+bool ResetBoard(Session& s) {
+  const std::string sequence = ConfiguredResetSequence(s);
+  if (sequence.empty()) {
+    if (AskForReset(s)) return true;
+    NoteSilentEnding(s, std::string(MessageText(msg::kCanceled)));
+    return false;
+  }
+  std::vector<ResetStep> steps;
+  std::string error;
+  if (ParseResetSequence(sequence, steps, error) && RunResetSequence(s, steps, error)) return true;
+  const bool overDialog = s.state.progressDialog && s.state.progressDialog->IsOpen();
+  s.ui.ShowMessageBox({error, std::string(kAppCaption), BoxButtons::Ok, BoxIcon::Stop,
+                       overDialog ? BoxOwner::ProgressDialog : BoxOwner::MainWindow});
+  NoteSilentEnding(s, error);
+  return false;
 }
 
 std::array<uint8_t, kBootFrameSize> BootFrame(uint8_t command, uint32_t address, uint32_t length) {
@@ -146,11 +167,9 @@ bool DownloadControlProgram(Session& s) {
   if (!s.link.IsOpen() && !OpenBootPort(s)) return false;
   Advance(s);  // 2
 
-  if (!AskForReset(s)) {
-    // Silent for the user, who chose it; the result file of an unattended run names it.
-    NoteSilentEnding(s, std::string(MessageText(msg::kCanceled)));
-    return false;
-  }
+  // A Cancel is silent for the user, who chose it; the result file of an
+  // unattended run names it.
+  if (!ResetBoard(s)) return false;
   s.state.resetAnswered = s.clock.Now();
   s.clock.SleepMs(kAfterResetMs);
   s.link.PurgePort();

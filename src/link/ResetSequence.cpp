@@ -1,5 +1,10 @@
 #include "link/ResetSequence.h"
 
+#include "base/Profile.h"
+#include "base/Session.h"
+#include "base/Settings.h"
+#include "link/SerialLink.h"
+
 namespace flash {
 
 bool ParseResetSequence(std::string_view text, std::vector<ResetStep>& steps, std::string& error) {
@@ -42,6 +47,43 @@ bool ParseResetSequence(std::string_view text, std::vector<ResetStep>& steps, st
   if (parsed.empty()) return fail("it is empty");
   steps = std::move(parsed);
   return true;
+}
+
+std::string ConfiguredResetSequence(const Session& s) {
+  auto trimmed = [](std::string text) {
+    const std::size_t b = text.find_first_not_of(" \t");
+    if (b == std::string::npos) return std::string();
+    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
+  };
+  if (const auto& given = s.args.ResetSequence()) return trimmed(*given);
+  const std::string path = StationFile(s.state, kCustomizeFile);
+  const std::string key = "COM" + std::to_string(s.state.settings.comPortIndex + 1);
+  std::string own = trimmed(s.profiles.GetString(path, "Reset", key, "", 4095));
+  if (!own.empty()) return own;
+  return trimmed(s.profiles.GetString(path, "Reset", "Sequence", "", 4095));
+}
+
+bool RunResetSequence(Session& s, const std::vector<ResetStep>& steps, std::string& error) {
+  const std::string port = "COM" + std::to_string(s.state.settings.comPortIndex + 1);
+  auto drive = [&](ModemLine line, bool on) {
+    if (s.link.SetModemLine(line, on)) return true;
+    error = "the reset sequence drives DTR and RTS, and " + port + " has no modem lines";
+    return false;
+  };
+  for (const ResetStep& step : steps) {
+    switch (step.kind) {
+      case ResetStep::Kind::Dtr:
+        if (!drive(ModemLine::Dtr, step.value != 0)) return false;
+        break;
+      case ResetStep::Kind::Rts:
+        if (!drive(ModemLine::Rts, step.value != 0)) return false;
+        break;
+      case ResetStep::Kind::Wait:
+        s.clock.SleepMs(step.value);
+        break;
+    }
+  }
+  return drive(ModemLine::Dtr, true) && drive(ModemLine::Rts, true);
 }
 
 }  // namespace flash

@@ -8,6 +8,8 @@
 
 namespace flash {
 
+struct Session;
+
 struct ResetStep {
   enum class Kind { Dtr, Rts, Wait };
   Kind kind = Kind::Wait;
@@ -23,5 +25,16 @@ inline constexpr uint32_t kResetMaxWaitMs = 10000;
 // blanks between steps are ignored. False with the reason in error for
 // anything else, an empty text included; steps is then untouched.
 bool ParseResetSequence(std::string_view text, std::vector<ResetStep>& steps, std::string& error);
+
+// The sequence for the port of s: flashcli's --reset-sequence, else key
+// COM<n> of section [Reset] of Customize.ini, else its key Sequence (for
+// every port). Empty when none is configured: the reset prompt then stays.
+std::string ConfiguredResetSequence(const Session& s);
+
+// Drives the lines of the open port step by step (waits through the
+// session's clock), then puts DTR and RTS back on, as the line settings
+// hold them. False, with the reason in error, when the port cannot drive
+// its modem lines.
+bool RunResetSequence(Session& s, const std::vector<ResetStep>& steps, std::string& error);
 
 }  // namespace flash
