@@ -8,6 +8,7 @@
 #include "diag/DiagFiles.h"
 #include "link/BootDownload.h"
 #include "link/Primitives.h"
+#include "link/ResetSequence.h"
 #include "link/SerialLink.h"
 #include "ops/CommandHandlers.h"
 #include "ops/CommandScope.h"
@@ -53,7 +54,8 @@ uint8_t EraseFlash(Session& s, bool fullOperation) {
     st.progressDialog->SetLayout(kLayoutBarOnly, false, std::nullopt);
     st.progressDialog->ShowStatus(st.operationTitle);
   }
-  const bool noReset = !s.args.ResetPrompt();
+  // A board that resets itself by its modem lines can be reloaded without a hand.
+  const bool noReset = !s.args.ResetPrompt() && ConfiguredResetSequence(s).empty();
 
   if (CrReadResult r = ReadCrData(s); r != CrReadResult::Ok) {
     st.errorDetail = McuText("CR READ ERROR", static_cast<unsigned>(r));

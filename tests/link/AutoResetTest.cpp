@@ -12,6 +12,7 @@
 #include "link/BootDownload.h"
 #include "link/ResetSequence.h"
 #include "link/SerialLink.h"
+#include "ops/CommandHandlers.h"
 #include "sim/Board.h"
 #include "sim/ChipDefinition.h"
 #include "sim/ControlProgram.h"
@@ -213,6 +214,19 @@ TEST_F(AutoReset, ABadSequenceOrAPortWithoutLinesEndsBeforeAnyByteIsSent) {
     EXPECT_EQ(t->ui.boxes[0].text, s().state.silentEnding);
     EXPECT_EQ(t->ui.boxes[0].icon, BoxIcon::Stop);
   }
+}
+
+TEST_F(AutoReset, AnEraseThatTakesTheControlProgramReloadsItByTheSequence) {
+  // no_reset alone keeps the erased program away; a sequence needs no hand.
+  Configure("Sequence=D0W30D1\r\n");
+  ASSERT_TRUE(Download());
+  board->Cr() = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+  const int started = board->Stats().programsStarted;
+  OnErase(s());
+  EXPECT_EQ(s().state.lastReportId, msg::kErased) << s().state.lastReportText;
+  EXPECT_EQ(board->Stats().programsStarted, started + 1);
+  EXPECT_EQ(wiring.bootRomStarts, 2);
+  EXPECT_TRUE(t->ui.boxes.empty() || t->ui.boxes.back().text.find("reset the") == std::string::npos);
 }
 
 TEST(ResetSequence, ReadsEveryStepAndRefusesWhatIsNone) {
