@@ -3,6 +3,7 @@
 
 #include "base/Catalogue.h"
 #include "base/Session.h"
+#include "base/Settings.h"
 #include "cli/CliSession.h"
 
 namespace flash::cli {
@@ -37,6 +38,13 @@ int RunDevices(const Options& options) {
     std::printf("not listed:\n");
     for (const auto& s : listing.skipped) std::printf("  %s: %s\n", s.name.c_str(), s.reason.c_str());
   }
+  // Last, so that the listing above reads the same whichever directory it is.
+  const std::string station = StationFile(session.state, "");
+  if (station == session.state.programDir)
+    std::printf("station directory: %s (the program's own)\n", station.c_str());
+  else
+    std::printf("station directory: %s (%s is not writable)\n", station.c_str(),
+                session.state.programDir.c_str());
   return kExitOk;
 }
 

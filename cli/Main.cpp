@@ -22,7 +22,8 @@ void PrintUsage(std::FILE* out) {
       "usage: flashcli [options] COMMAND [arguments]\n"
       "\n"
       "Runs one command of the flash programmer on the device, crystal and COM port\n"
-      "that DATAFILE.TXT and Customize.ini beside this program name.\n"
+      "that DATAFILE.TXT and Customize.ini in the station directory name (beside\n"
+      "this program, or ~/.config/flashprog/ when that is not writable).\n"
       "\n"
       "commands:\n",
       out);
@@ -51,7 +52,7 @@ void PrintUsage(std::FILE* out) {
       "                     program and full write a serial number into each board:\n"
       "                     WIDTH (1 to 8) bytes at hexadecimal ADDR, inside one flash\n"
       "                     region, as le (default), be, bcd or ascii; the numbers\n"
-      "                     come from SERIAL.TXT beside this program, one per board\n"
+      "                     come from SERIAL.TXT in the station directory\n"
       "  --serial-start N   write N into SERIAL.TXT first\n"
       "  --log FILE         append one JSON line per board and command to FILE\n"
       "                     (default: key File of section [Log] of Customize.ini)\n"

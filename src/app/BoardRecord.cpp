@@ -40,7 +40,7 @@ LogRecord BoardRecord(const Session& s, const BoardFacts& facts) {
   r.host = HostName();
   const int com = st.settings.comPortIndex + 1;
   r.port = "COM" + std::to_string(com);
-  r.devicePath = st.portDevice.empty() ? ComDevicePath(st.programDir, com) : st.portDevice;
+  r.devicePath = st.portDevice.empty() ? ComDevicePath(StationFile(st, ""), com) : st.portDevice;
   r.device = st.DeviceName();
   r.crystal = Trimmed(st.CrystalText());
   r.command = facts.command;

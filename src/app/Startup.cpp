@@ -34,9 +34,11 @@ StartupStatus StartUp(Session& s, const std::string& programDir) {
   if (programDir.empty() || programDir.size() >= MaxPathLength())
     return Fail(s, StartupStatus::PathTooLong);
   st.programDir = programDir;
+  // An installed program keeps the station's files in the user's directory.
+  st.stationDir = StationDirectory(programDir);
   LoadRecentChoices(s);
 
-  st.catalogPath = st.programDir + kCatalogueFile;
+  st.catalogPath = DataFilePath(st, kCatalogueFile);
   CatalogueListing listing = ListDevices(s.profiles, st.catalogPath);
   if (!listing.readable) return Fail(s, StartupStatus::RegistFailed);
   for (const auto& skipped : listing.skipped) {

@@ -15,6 +15,8 @@ const char* StartupFailureText(StartupStatus status);
 
 // Runs the start-up sequence with programDir as the program's directory (with
 // its trailing separator; empty when the executable's path was too long).
+// The station directory (StationDirectory) is chosen first; CHIPDEF.INI is
+// read from there when it holds one, else from programDir.
 // On failure shows the box (caption "flash", stop icon) and returns why.
 StartupStatus StartUp(Session& s, const std::string& programDir);
 

@@ -3,6 +3,9 @@
 
 namespace flash {
 
+// FLASH_STATION_NAME is the project's name, given by the build.
+const char* StationName() { return FLASH_STATION_NAME; }
+
 bool ReadRegularFile(const std::string& path, std::string* data, FileIdentity* identity) {
   InputFile in;
   if (!in.Open(path)) return false;

@@ -90,8 +90,25 @@ std::size_t MaxPathLength();
 // path made absolute against the current directory (unchanged when already absolute).
 std::string AbsolutePath(const std::string& path);
 
+// The name of the per-user station directory: the project's name.
+const char* StationName();
+
+// Whether this process may make and replace files in dir (an installed
+// program's directory is not writable for the user who runs it).
+bool DirectoryWritable(const std::string& dir);
+
+// The per-user station directory the environment names, with its separator:
+// $XDG_CONFIG_HOME/<StationName()>/ when XDG_CONFIG_HOME is an absolute path,
+// else $HOME/.config/<StationName()>/ (on Windows %APPDATA%\<StationName()>\).
+// Empty when the environment names no home. Makes nothing.
+std::string UserStationDirectory();
+
 // The directory (with its separator) where the program keeps the files it
-// writes for the station: programDir itself.
+// writes for the station (Customize.ini, DATAFILE.TXT, MESSFILE.TXT, ...):
+// programDir itself while it is writable, so a program run from a directory
+// of its own behaves as it always did; else UserStationDirectory(), made
+// (mode 0700) when missing. programDir when there is no such directory and
+// none can be made: the writes then fail there and say why.
 std::string StationDirectory(const std::string& programDir);
 
 // path made absolute against dir (which ends with its separator); unchanged

@@ -204,7 +204,50 @@ std::string AbsolutePath(const std::string& path) {
   return cwd + path;
 }
 
-std::string StationDirectory(const std::string& programDir) { return programDir; }
+bool DirectoryWritable(const std::string& dir) {
+  // The effective ids decide, as they decide the writes; a read-only file
+  // system says no even to root.
+  return !dir.empty() && IsDirectory(dir) &&
+         faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+std::string UserStationDirectory() {
+  // The base directory specification ignores a relative XDG_CONFIG_HOME.
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  std::string base;
+  if (config && config[0] == '/') {
+    base = config;
+  } else {
+    const char* home = std::getenv("HOME");
+    if (!home || home[0] != '/') return {};
+    base = home;
+    while (!base.empty() && base.back() == '/') base.pop_back();
+    base += "/.config";
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base + "/" + StationName() + "/";
+}
+
+namespace {
+
+// mkdir -p with mode 0700 for what it makes: the station's files are the
+// user's own (settings, serial numbers, traces of the link).
+bool MakeDirectories(const std::string& dir) {
+  for (std::size_t at = dir.find('/', 1); at != std::string::npos; at = dir.find('/', at + 1)) {
+    const std::string part = dir.substr(0, at);
+    if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return IsDirectory(dir);
+}
+
+}  // namespace
+
+std::string StationDirectory(const std::string& programDir) {
+  if (DirectoryWritable(programDir)) return programDir;
+  const std::string own = UserStationDirectory();
+  if (own.empty() || !MakeDirectories(own)) return programDir;
+  return own;
+}
 
 std::string PathIn(const std::string& dir, const std::string& path) {
   return path.empty() || path.front() == '/' ? path : dir + path;

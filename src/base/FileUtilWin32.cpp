@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "base/FileUtil.h"
@@ -173,7 +174,34 @@ std::string AbsolutePath(const std::string& path) {
   return std::string(buf, n);
 }
 
-std::string StationDirectory(const std::string& programDir) { return programDir; }
+bool DirectoryWritable(const std::string& dir) {
+  // Access rights on Windows are lists, not bits: try what the program will
+  // do, make a file there (gone again when closed).
+  if (dir.empty() || !IsDirectory(dir)) return false;
+  const std::string probe = dir + ".write-probe-" + std::to_string(GetCurrentProcessId());
+  HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(h);
+  return true;
+}
+
+std::string UserStationDirectory() {
+  const char* appData = std::getenv("APPDATA");
+  if (!appData || !appData[0]) return {};
+  std::string base = appData;
+  while (!base.empty() && (base.back() == '\\' || base.back() == '/')) base.pop_back();
+  return base + "\\" + StationName() + "\\";
+}
+
+std::string StationDirectory(const std::string& programDir) {
+  if (DirectoryWritable(programDir)) return programDir;
+  const std::string own = UserStationDirectory();
+  if (own.empty()) return programDir;
+  // %APPDATA% exists; only the program's own folder in it may be missing.
+  CreateDirectoryA(own.c_str(), nullptr);
+  return IsDirectory(own) ? own : programDir;
+}
 
 std::string PathIn(const std::string& dir, const std::string& path) {
   // A drive letter, a UNC name or a root: the path names its place itself.

@@ -37,6 +37,10 @@ struct SessionState {
   uint32_t loadAddress = 0;
   std::string catalogPath;
   std::string programDir;  // ends with the directory separator
+  // Where the station's own files are kept (StationFile): programDir, or the
+  // user's station directory when programDir is not writable. Set at start-up;
+  // empty means programDir.
+  std::string stationDir;
   std::string hexFilePath;
   std::array<uint32_t, kMaxRegions> regionStarts{};
   std::array<uint32_t, kMaxRegions> regionEnds{};

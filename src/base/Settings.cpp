@@ -1,5 +1,7 @@
 #include "base/Settings.h"
 
+#include <vector>
+
 #include "base/FileUtil.h"
 #include "base/FrontEnd.h"
 #include "base/Profile.h"
@@ -11,7 +13,7 @@ constexpr const char* kRecent = "Recent";
 }
 
 void LoadRecentChoices(Session& s) {
-  const std::string path = s.state.programDir + kRecentFile;
+  const std::string path = StationFile(s.state, kRecentFile);
   s.state.deviceIndex = s.profiles.GetInt(path, kRecent, "CPU", 0);
   s.state.crystalIndex = s.profiles.GetInt(path, kRecent, "RATE", 0);
   std::string remembered = s.profiles.GetString(path, kRecent, "Write File", "", 259);
@@ -25,7 +27,7 @@ void LoadRecentChoices(Session& s) {
 }
 
 void SaveRecentChoices(Session& s) {
-  const std::string path = s.state.programDir + kRecentFile;
+  const std::string path = StationFile(s.state, kRecentFile);
   if (s.state.deviceIndex < 0) s.state.deviceIndex = 0;
   s.profiles.WriteString(path, kRecent, "CPU", std::to_string(s.state.deviceIndex));
   if (s.state.crystalIndex < 0) s.state.crystalIndex = 0;
@@ -35,7 +37,7 @@ void SaveRecentChoices(Session& s) {
 }
 
 void LoadUserSettings(Session& s) {
-  const std::string path = s.state.programDir + kCustomizeFile;
+  const std::string path = StationFile(s.state, kCustomizeFile);
   UserSettings& u = s.state.settings;
   if (auto index = s.args.PortIndex()) {
     u.comPortIndex = static_cast<uint8_t>(*index);
@@ -55,21 +57,35 @@ void LoadUserSettings(Session& s) {
 }
 
 void SaveComPort(Session& s, int index) {
-  s.profiles.WriteString(s.state.programDir + kCustomizeFile, "Com", "Com", std::to_string(index));
+  s.profiles.WriteString(StationFile(s.state, kCustomizeFile), "Com", "Com", std::to_string(index));
   LoadUserSettings(s);
 }
 
 std::string StationFile(const SessionState& state, const std::string& name) {
-  return state.programDir + name;
+  return (state.stationDir.empty() ? state.programDir : state.stationDir) + name;
+}
+
+std::string DataFilePath(const SessionState& state, const std::string& name,
+                         const std::string& preferredSuffix) {
+  const std::string station = StationFile(state, "");
+  std::vector<std::string> dirs{station};
+  if (station != state.programDir) dirs.push_back(state.programDir);
+  for (const std::string& dir : dirs) {
+    const std::string path = PathIn(dir, name);
+    if (!preferredSuffix.empty() && IsRegularFile(path + preferredSuffix))
+      return path + preferredSuffix;
+    if (IsRegularFile(path)) return path;
+  }
+  return PathIn(state.programDir, name);
 }
 
 std::string CommandGroupCaption(const UserSettings& settings) {
   return "Command  to  COM" + std::to_string(settings.comPortIndex + 1);
 }
 
-std::string ComDevicePath(const std::string& programDir, int comNumber) {
+std::string ComDevicePath(const std::string& stationDir, int comNumber) {
   std::string key = "COM" + std::to_string(comNumber);
-  std::string mapped = profile::GetString(programDir + kCustomizeFile, "Ports", key, "", 4095);
+  std::string mapped = profile::GetString(stationDir + kCustomizeFile, "Ports", key, "", 4095);
   if (!mapped.empty()) return mapped;
 #ifdef _WIN32
   return "\\\\.\\COM" + std::to_string(comNumber);

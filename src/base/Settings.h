@@ -39,15 +39,26 @@ void LoadUserSettings(Session& s);
 void SaveComPort(Session& s, int index);
 
 // Where the program keeps one of its own files (Customize.ini, DATAFILE.TXT,
-// MESSFILE.TXT, TIMETEST.TXT, SERIAL.TXT, LINKTRACE.TXT): the program's
-// directory.
+// MESSFILE.TXT, TIMETEST.TXT, SERIAL.TXT, LINKTRACE.TXT, the switch files):
+// the station directory, which is the program's directory unless that is not
+// writable (StationDirectory in base/FileUtil.h). StationFile(state, "") is
+// the directory itself.
 std::string StationFile(const SessionState& state, const std::string& name);
+
+// Where a file the program reads but never writes (CHIPDEF.INI, a control
+// program) is found: in the station directory first, then in the program's.
+// In each, name + preferredSuffix comes before name when a suffix is given (a
+// control program built for one crystal). An absolute name is looked up
+// only where it points. When none exists: name in the program's directory.
+std::string DataFilePath(const SessionState& state, const std::string& name,
+                         const std::string& preferredSuffix = "");
 
 // "Command  to  COM%d" for the group box.
 std::string CommandGroupCaption(const UserSettings& settings);
 
 // On Linux a COM number names a device through section "Ports" of
-// Customize.ini ("COM3=/dev/ttyUSB0"); without that key COMn is /dev/ttyS<n-1>.
-std::string ComDevicePath(const std::string& programDir, int comNumber);
+// Customize.ini in stationDir ("COM3=/dev/ttyUSB0"); without that key COMn
+// is /dev/ttyS<n-1>.
+std::string ComDevicePath(const std::string& stationDir, int comNumber);
 
 }  // namespace flash

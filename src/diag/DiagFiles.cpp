@@ -7,6 +7,7 @@
 #include "base/FrontEnd.h"
 #include "base/Profile.h"
 #include "base/Session.h"
+#include "base/Settings.h"
 
 namespace flash {
 
@@ -49,7 +50,7 @@ bool StoreResultFile(const std::string& path, const std::string& content, std::s
 }
 
 bool WriteResultFile(Session& s, MessageId id, const std::string& text) {
-  const std::string path = s.state.programDir + kResultFile;
+  const std::string path = StationFile(s.state, kResultFile);
   ++s.state.resultFileWrites;
   std::string why;
   const bool ok = StoreResultFile(path, ResultFileContent(id, text), &why);
@@ -91,7 +92,7 @@ std::string ElapsedText(const WallTime& start, const WallTime& end) {
 
 void WriteTimingTrace(Session& s, int operation) {
   s.state.endTime = s.clock.Now();
-  const std::string path = s.state.programDir + kTimingFile;
+  const std::string path = StationFile(s.state, kTimingFile);
   const char* key = TimingKey(operation);
   if (!*key) return;
   // The trace is on while a regular file of that name exists; a link there
@@ -114,7 +115,7 @@ int NextCrtRandom(uint32_t& state) {
 }
 
 uint8_t CrcTestHit(Session& s) {
-  if (!IsRegularFile(s.state.programDir + kCrcTestFile)) return 0;
+  if (!IsRegularFile(StationFile(s.state, kCrcTestFile))) return 0;
   return (NextCrtRandom(s.state.crcTestRandom) & 0x7F) == 0 ? 1 : 0;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // The result file, the timing trace and the CRC test switch, all in the
-// program's directory.
+// station directory (the program's directory unless that is not writable).
 #include <cstdint>
 #include <string>
 

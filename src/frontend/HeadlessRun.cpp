@@ -21,7 +21,8 @@ int RunFlashHeadless(const CommandLine& args, const std::string& noDisplay) {
   HeadlessFrontEnd ui(stderr, false);
   SystemClock clock;
   const std::string dir = ExecutableDirectory();
-  auto ports = MakeSystemPortFactory(dir, clock);
+  // The port map and the link trace are the station's files.
+  auto ports = MakeSystemPortFactory(StationDirectory(dir), clock);
   SerialLink link(*ports);
   Session s(ui, clock, link, args, StandardOutlets());
   if (StartUp(s, dir) != StartupStatus::Ok) return kExitStartupFailure;

@@ -10,6 +10,7 @@
 #include "base/ProgressDialog.h"
 #include "base/Report.h"
 #include "base/Session.h"
+#include "base/Settings.h"
 #include "diag/DiagFiles.h"
 #include "link/Protocol.h"
 #include "link/ResetSequence.h"
@@ -33,11 +34,6 @@ ProgressDialog* Dialog(Session& s) {
 
 void Advance(Session& s) {
   if (ProgressDialog* d = Dialog(s)) d->StepBar();
-}
-
-bool IsAbsolute(const std::string& path) {
-  if (!path.empty() && (path[0] == '/' || path[0] == '\\')) return true;
-  return path.size() > 1 && path[1] == ':';  // a drive letter
 }
 
 bool AskForReset(Session& s) {
@@ -83,9 +79,7 @@ std::array<uint8_t, kBootFrameSize> BootFrame(uint8_t command, uint32_t address,
 }  // namespace
 
 std::string ControlProgramPath(const Session& s, const std::string& downloadFile) {
-  std::string base = IsAbsolute(downloadFile) ? downloadFile : s.state.programDir + downloadFile;
-  std::string variant = base + "-" + s.state.CrystalText();
-  return IsRegularFile(variant) ? variant : base;
+  return DataFilePath(s.state, downloadFile, "-" + s.state.CrystalText());
 }
 
 int LoadControlProgram(const std::string& path, int crystalIndex, std::vector<uint8_t>* image) {

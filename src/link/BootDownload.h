@@ -23,7 +23,7 @@ bool DownloadControlProgram(Session& s);
 
 // The control-program file the download would send: the crystal-specific
 // variant "<DownloadFile>-<crystal>" when it exists, else DownloadFile itself,
-// both resolved against programDir unless absolute.
+// looked for in the station directory first, then in programDir, unless absolute.
 std::string ControlProgramPath(const Session& s, const std::string& downloadFile);
 
 // Reads the control program and patches byte 7. 0, or the message to report:

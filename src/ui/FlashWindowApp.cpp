@@ -30,7 +30,7 @@ int RunFlashWindow(const CommandLine& args) {
   QtFrontEnd ui;
   SystemClock clock;
   const std::string dir = ExecutableDirectory();
-  auto ports = MakeSystemPortFactory(dir, clock);
+  auto ports = MakeSystemPortFactory(StationDirectory(dir), clock);
   SerialLink link(*ports);
   Session session(ui, clock, link, args, StandardOutlets(), &ui);
   WindowActions actions = EngineActions();

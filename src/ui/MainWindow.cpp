@@ -464,7 +464,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::OpenCustomizeSheet() {
   {
-    CCustomPropMain sheet(session_.state.programDir, session_.state.settings, frontEnd_.Sounds(),
+    CCustomPropMain sheet(StationFile(session_.state, ""), session_.state.settings, frontEnd_.Sounds(),
                          this);
     sheet.exec();
   }
