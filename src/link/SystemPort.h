@@ -17,4 +17,11 @@ class TraceSink;
 std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
                                                    TraceSink* extraTrace = nullptr);
 
+// The same, but every COM number opens devicePath instead of what COMn maps
+// to (flashcli --port /dev/ttyUSB0 or usb:VID:PID); an empty devicePath
+// keeps the mapping. The trace switch is still read in programDir.
+std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
+                                                   TraceSink* extraTrace,
+                                                   const std::string& devicePath);
+
 }  // namespace flash

@@ -20,6 +20,7 @@
 
 #include "base/Messages.h"
 #include "base/Profile.h"
+#include "link/ResetSequence.h"
 #include "ui/ControlIds.h"
 #include "ui/DialogUnits.h"
 #include "ui/SerialDevices.h"
@@ -33,6 +34,24 @@ constexpr int kEventError = 0;
 constexpr int kEventEnd = 1;
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A control made, numbered (0: a control the resources do not number) and placed.
+template <class T, class... Args>
+T* Control(QWidget* parent, int controlId, const QRect& where, Args&&... args) {
+  auto* w = new T(std::forward<Args>(args)..., parent);
+  if (controlId != 0) SetControlId(w, controlId);
+  w->setGeometry(where);
+  return w;
+}
+
+// A wrapped text below a field, found by its object name.
+QLabel* NoteLabel(QWidget* parent, const char* name, const QRect& where, const QString& text = {}) {
+  auto* label = Control<QLabel>(parent, 0, where, text);
+  label->setObjectName(QLatin1String(name));
+  label->setWordWrap(true);
+  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  return label;
+}
 
 // The integer exchange of a dialog field: blanks, an optional sign and decimal
 // digits, nothing else.
@@ -70,41 +89,96 @@ CCustomPropCom::CCustomPropCom(const std::string& programDir, const UserSettings
     : CustomPage(parent), path_(programDir + kCustomizeFile), programDir_(programDir) {
   setWindowTitle(QStringLiteral("COM PORT"));
   DialogUnits du(DialogFont());
-  auto* group = new QGroupBox(QStringLiteral("COM PORT SELECT"), this);
-  group->setGeometry(du.Rect(7, 7, 117, 40));
-  auto* label = new QLabel(QStringLiteral("COM (1-255)"), this);
-  label->setGeometry(du.Rect(15, 24, 50, 9));
-  number_ = new QLineEdit(QString::number(static_cast<int>(settings.comPortIndex) + 1), this);
-  SetControlId(number_, id::kComNumber);
-  number_->setGeometry(du.Rect(68, 22, 44, 14));
+  (new QGroupBox(QStringLiteral("COM PORT SELECT"), this))->setGeometry(du.Rect(7, 7, 117, 40));
+  auto* label = Control<QLabel>(this, 0, du.Rect(15, 24, 50, 9), QStringLiteral("COM (1-255)"));
+  number_ = Control<QLineEdit>(this, id::kComNumber, du.Rect(68, 22, 44, 14),
+                              QString::number(static_cast<int>(settings.comPortIndex) + 1));
   number_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   label->setBuddy(number_);
   connect(number_, &QLineEdit::textEdited, this, [this] {
     ShowMappedDevice();
+    ShowResetSequence();
     emit Changed();
   });
 
-  if (PortsAreMapped()) {
-    auto* deviceLabel = new QLabel(QStringLiteral("&Device of this COM port"), this);
-    deviceLabel->setGeometry(du.Rect(7, 55, 166, 9));
-    device_ = new QComboBox(this);
-    SetControlId(device_, id::kComDevice);
-    device_->setEditable(true);
-    device_->setInsertPolicy(QComboBox::NoInsert);
-    device_->setGeometry(du.Rect(7, 65, 166, 14));
-    for (const std::string& d : SerialDeviceCandidates()) device_->addItem(Q(d));
-    deviceLabel->setBuddy(device_);
-    ShowMappedDevice();
-    connect(device_, &QComboBox::editTextChanged, this, [this] { emit Changed(); });
+  if (PortsAreMapped()) AddDeviceControls();
+  AddResetControls(device_ ? 103 : 55);
+  ShowResetSequence();
+}
+
+void CCustomPropCom::AddDeviceControls() {
+  DialogUnits du(DialogFont());
+  auto* deviceLabel =
+      Control<QLabel>(this, 0, du.Rect(7, 55, 166, 9), QStringLiteral("&Device of this COM port"));
+  device_ = Control<QComboBox>(this, id::kComDevice, du.Rect(7, 65, 166, 14));
+  device_->setEditable(true);
+  device_->setInsertPolicy(QComboBox::NoInsert);
+  // The stable name goes into [Ports]; what is known of the device shows
+  // below the field and as the item's tooltip.
+  for (const SerialDeviceChoice& d : SerialDeviceChoices(programDir_)) {
+    device_->addItem(Q(d.path));
+    device_->setItemData(device_->count() - 1, Q(d.description), Qt::ToolTipRole);
   }
+  deviceLabel->setBuddy(device_);
+  deviceInfo_ = NoteLabel(this, "comDeviceInfo", du.Rect(7, 81, 166, 18));
+  ShowMappedDevice();
+  connect(device_, &QComboBox::editTextChanged, this, [this] {
+    ShowDeviceInfo();
+    emit Changed();
+  });
+}
+
+void CCustomPropCom::AddResetControls(int top) {
+  DialogUnits du(DialogFont());
+  auto* label = Control<QLabel>(this, 0, du.Rect(7, top, 166, 9),
+                                QStringLiteral("&Reset sequence of this COM port"));
+  reset_ = Control<QLineEdit>(this, 0, du.Rect(7, top + 10, 166, 14));
+  reset_->setObjectName(QStringLiteral("resetSequence"));
+  label->setBuddy(reset_);
+  resetError_ = NoteLabel(this, "resetError", du.Rect(7, top + 26, 166, 16));
+  resetError_->setStyleSheet(QStringLiteral("color: red"));
+  NoteLabel(this, "resetHint", du.Rect(7, top + 42, 166, 34),
+            QStringLiteral("Like D0R1W100D1R0W50: D and R set DTR and RTS to 0 or 1, Wn "
+                           "waits n ms. Empty: key Sequence of [Reset], for all ports, applies."));
+  connect(reset_, &QLineEdit::textEdited, this, [this] {
+    resetError_->setText(Q(ResetSequenceError()));
+    emit Changed();
+  });
+}
+
+std::optional<int> CCustomPropCom::ShownCom() const {
+  auto n = ParseInteger(number_->text());
+  return n && *n >= 1 && *n <= 255 ? std::optional<int>(static_cast<int>(*n)) : std::nullopt;
 }
 
 void CCustomPropCom::ShowMappedDevice() {
-  if (!device_) return;
-  auto n = ParseInteger(number_->text());
-  if (!n || *n < 1 || *n > 255) return;
+  auto n = ShownCom();
+  if (!device_ || !n) return;
   QSignalBlocker block(device_);
-  device_->setEditText(Q(ComDevicePath(programDir_, static_cast<int>(*n))));
+  device_->setEditText(Q(ComDevicePath(programDir_, *n)));
+  ShowDeviceInfo();
+}
+
+void CCustomPropCom::ShowDeviceInfo() {
+  const int at = device_->findText(device_->currentText().trimmed());
+  deviceInfo_->setText(at >= 0 ? device_->itemData(at, Qt::ToolTipRole).toString()
+                               : QStringLiteral("not present now"));
+}
+
+void CCustomPropCom::ShowResetSequence() {
+  auto n = ShownCom();
+  reset_->setText(n ? Q(profile::GetString(path_, "Reset", "COM" + std::to_string(*n), "", 4095))
+                    : QString());
+  reset_->setEnabled(n.has_value());
+  resetError_->setText(Q(ResetSequenceError()));
+}
+
+std::string CCustomPropCom::ResetSequenceError() const {
+  const std::string text = reset_->text().trimmed().toStdString();
+  if (text.empty()) return {};
+  std::vector<ResetStep> steps;
+  std::string error;
+  return ParseResetSequence(text, steps, error) ? std::string() : error;
 }
 
 bool CCustomPropCom::Apply() {
@@ -117,13 +191,26 @@ bool CCustomPropCom::Apply() {
   }
   // A number outside 1..255 is stored as an empty value, which reads as COM1.
   const bool inRange = *n >= 1 && *n <= 255;
-  profile::WriteString(path_, "Com", "Com", inRange ? std::to_string(*n - 1) : std::string());
-  if (device_ && inRange) {
-    const int com = static_cast<int>(*n);
-    const std::string chosen = device_->currentText().trimmed().toStdString();
-    if (chosen != ComDevicePath(programDir_, com))
-      profile::WriteString(path_, "Ports", "COM" + std::to_string(com), chosen);
+  // A sequence that would stop every download is refused before anything is written.
+  const std::string resetError = inRange ? ResetSequenceError() : std::string();
+  if (!resetError.empty()) {
+    resetError_->setText(Q(resetError));
+    QMessageBox::warning(this, window()->windowTitle(), Q(resetError));
+    reset_->setFocus();
+    return false;
   }
+  profile::WriteString(path_, "Com", "Com", inRange ? std::to_string(*n - 1) : std::string());
+  if (!inRange) return true;
+  const int com = static_cast<int>(*n);
+  const std::string key = "COM" + std::to_string(com);
+  if (device_) {
+    const std::string chosen = device_->currentText().trimmed().toStdString();
+    if (chosen != ComDevicePath(programDir_, com)) profile::WriteString(path_, "Ports", key, chosen);
+  }
+  // Cleared, the key stays empty: [Reset] Sequence then applies to this port.
+  const std::string sequence = reset_->text().trimmed().toStdString();
+  if (sequence != profile::GetString(path_, "Reset", key, "", 4095))
+    profile::WriteString(path_, "Reset", key, sequence);
   return true;
 }
 
@@ -142,49 +229,31 @@ CCustomPropSound::CCustomPropSound(const std::string& programDir, const UserSett
   endEnable = settings.endEnable;
 
   DialogUnits du(DialogFont());
-  enable_ = new QCheckBox(QStringLiteral("&Enable sound"), this);
-  SetControlId(enable_, id::kEnableSound);
-  enable_->setGeometry(du.Rect(7, 7, 100, 10));
-
-  eventLabel_ = new QLabel(QStringLiteral("Event"), this);
-  SetControlId(eventLabel_, id::kEventLabel);
-  eventLabel_->setGeometry(du.Rect(7, 25, 30, 9));
-  event_ = new QComboBox(this);
-  SetControlId(event_, id::kEventList);
+  enable_ = Control<QCheckBox>(this, id::kEnableSound, du.Rect(7, 7, 100, 10),
+                              QStringLiteral("&Enable sound"));
+  eventLabel_ = Control<QLabel>(this, id::kEventLabel, du.Rect(7, 25, 30, 9),
+                               QStringLiteral("Event"));
+  event_ = Control<QComboBox>(this, id::kEventList, du.Rect(40, 22, 70, 14));
   event_->addItems({QStringLiteral("ERROR"), QStringLiteral("END")});
-  event_->setGeometry(du.Rect(40, 22, 70, 14));
+  typeGroup_ = Control<QGroupBox>(this, id::kSoundTypeGroup, du.Rect(7, 42, 166, 30),
+                                 QStringLiteral("Sound type"));
+  wave_ = Control<QRadioButton>(this, id::kWave, du.Rect(17, 55, 60, 10), QStringLiteral("&Wave"));
+  beep_ = Control<QRadioButton>(this, id::kBeep, du.Rect(90, 55, 60, 10), QStringLiteral("&Beep"));
 
-  typeGroup_ = new QGroupBox(QStringLiteral("Sound type"), this);
-  SetControlId(typeGroup_, id::kSoundTypeGroup);
-  typeGroup_->setGeometry(du.Rect(7, 42, 166, 30));
-  wave_ = new QRadioButton(QStringLiteral("&Wave"), this);
-  SetControlId(wave_, id::kWave);
-  wave_->setGeometry(du.Rect(17, 55, 60, 10));
-  beep_ = new QRadioButton(QStringLiteral("&Beep"), this);
-  SetControlId(beep_, id::kBeep);
-  beep_->setGeometry(du.Rect(90, 55, 60, 10));
-
-  fileLabel_ = new QLabel(QStringLiteral(" Wave &File"), this);
-  SetControlId(fileLabel_, id::kWaveFileLabel);
-  fileLabel_->setGeometry(du.Rect(7, 80, 60, 9));
-  file_ = new QComboBox(this);
-  SetControlId(file_, id::kWaveFile);
+  fileLabel_ = Control<QLabel>(this, id::kWaveFileLabel, du.Rect(7, 80, 60, 9),
+                              QStringLiteral(" Wave &File"));
+  file_ = Control<QComboBox>(this, id::kWaveFile, du.Rect(7, 90, 166, 14));
   file_->setEditable(true);
   file_->setInsertPolicy(QComboBox::NoInsert);
   file_->addItem(QString::fromLatin1(kNone));
-  file_->setGeometry(du.Rect(7, 90, 166, 14));
   fileLabel_->setBuddy(file_);
   file_->installEventFilter(this);
-
-  open_ = new QPushButton(QStringLiteral("&Open"), this);
-  SetControlId(open_, id::kWaveOpen);
-  open_->setGeometry(du.Rect(7, 112, 50, 14));
-  play_ = new QPushButton(QStringLiteral("&Play"), this);
-  SetControlId(play_, id::kWavePlay);
-  play_->setGeometry(du.Rect(65, 112, 50, 14));
-  stop_ = new QPushButton(QStringLiteral("&Stop"), this);
-  SetControlId(stop_, id::kWaveStop);
-  stop_->setGeometry(du.Rect(123, 112, 50, 14));
+  open_ = Control<QPushButton>(this, id::kWaveOpen, du.Rect(7, 112, 50, 14),
+                              QStringLiteral("&Open"));
+  play_ = Control<QPushButton>(this, id::kWavePlay, du.Rect(65, 112, 50, 14),
+                              QStringLiteral("&Play"));
+  stop_ = Control<QPushButton>(this, id::kWaveStop, du.Rect(123, 112, 50, 14),
+                              QStringLiteral("&Stop"));
 
   // Opening the page shows the ERROR event.
   event_->setCurrentIndex(kEventError);
@@ -357,9 +426,8 @@ CCustomPropTool::CCustomPropTool(const std::string& programDir, const UserSettin
     : CustomPage(parent), path_(programDir + kCustomizeFile) {
   setWindowTitle(QStringLiteral("Tooltips"));
   DialogUnits du(DialogFont());
-  toolTips_ = new QCheckBox(QStringLiteral("&Tooltips"), this);
-  SetControlId(toolTips_, id::kToolTips);
-  toolTips_->setGeometry(du.Rect(7, 7, 100, 10));
+  toolTips_ = Control<QCheckBox>(this, id::kToolTips, du.Rect(7, 7, 100, 10),
+                                QStringLiteral("&Tooltips"));
   toolTips_->setChecked(settings.toolTipsEnabled != 0);
   connect(toolTips_, &QCheckBox::clicked, this, [this] { emit Changed(); });
 }
@@ -384,7 +452,7 @@ CCustomPropMain::CCustomPropMain(const std::string& programDir, const UserSettin
   sound_ = new CCustomPropSound(programDir, settings, sounds, tabs_);
   tool_ = new CCustomPropTool(programDir, settings, tabs_);
   for (CustomPage* page : std::initializer_list<CustomPage*>{com_, sound_, tool_}) {
-    page->setMinimumSize(du.Size(180, 155));
+    page->setMinimumSize(du.Size(180, 182));
     tabs_->addTab(page, page->windowTitle());
   }
   tabs_->setCurrentIndex(0);

@@ -4,6 +4,7 @@
 // confirmed. A page the user never opened writes nothing.
 #include <QDialog>
 #include <QWidget>
+#include <optional>
 #include <string>
 
 #include "base/Settings.h"
@@ -39,6 +40,9 @@ class CustomPage : public QWidget {
   void Changed();
 };
 
+// The COM page: the port number, on Linux the device behind it (offering
+// the devices present with what is known of each), and the port's reset
+// sequence (key COMn of section [Reset]).
 class CCustomPropCom final : public CustomPage {
   Q_OBJECT
  public:
@@ -46,12 +50,23 @@ class CCustomPropCom final : public CustomPage {
   bool Apply() override;
 
  private:
+  void AddDeviceControls();
+  void AddResetControls(int top);
+  // The number in the field when it names COM1..COM255.
+  std::optional<int> ShownCom() const;
   void ShowMappedDevice();
+  void ShowDeviceInfo();
+  void ShowResetSequence();
+  // The sequence field's error, or empty when its text may be stored.
+  std::string ResetSequenceError() const;
 
   std::string path_;
   std::string programDir_;
   QLineEdit* number_;
   QComboBox* device_ = nullptr;
+  QLabel* deviceInfo_ = nullptr;
+  QLineEdit* reset_ = nullptr;
+  QLabel* resetError_ = nullptr;
 };
 
 class CCustomPropSound final : public CustomPage {

@@ -8,8 +8,14 @@ namespace flash::ui {
 // Whether COMn names a device chosen through section "Ports" of Customize.ini.
 bool PortsAreMapped();
 
-// The serial devices under devRoot ("/dev" in use): the stable names of
-// serial/by-id first, then ttyUSB*, ttyACM* and ttyS*, each group sorted by number.
-std::vector<std::string> SerialDeviceCandidates(const std::string& devRoot = "/dev");
+struct SerialDeviceChoice {
+  std::string path;         // what [Ports] stores: the stable name when there is one
+  std::string description;  // "ttyUSB0, FT232R USB UART, serial A50285BI, COM3, busy: PID 12"
+};
+
+// The serial devices present, in the core inventory's order (its roots from
+// FLASH_SYSFS_ROOT and FLASH_DEV_ROOT); stationDir holds the Customize.ini
+// whose [Ports] names their COMn. Nothing is opened.
+std::vector<SerialDeviceChoice> SerialDeviceChoices(const std::string& stationDir);
 
 }  // namespace flash::ui

@@ -5,6 +5,6 @@ namespace flash::ui {
 
 bool PortsAreMapped() { return false; }
 
-std::vector<std::string> SerialDeviceCandidates(const std::string&) { return {}; }
+std::vector<SerialDeviceChoice> SerialDeviceChoices(const std::string&) { return {}; }
 
 }  // namespace flash::ui

@@ -1,6 +1,7 @@
 // The customize sheet: which keys each page writes, and when.
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -8,8 +9,12 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "base/Profile.h"
 #include "base/Settings.h"
+#include "support/FakeSysfs.h"
 #include "support/TempDir.h"
 #include "ui/ControlIds.h"
 #include "ui/CustomizeSheet.h"
@@ -23,9 +28,14 @@ namespace uid = flash::ui::id;
 namespace {
 
 struct Sheet {
-  explicit Sheet(UserSettings settings = {})
-      : sheet(dir.Path(), settings, sounds, nullptr) {
+  explicit Sheet(UserSettings settings = {}, const std::string& customize = "")
+      : sheet((WriteFirst(dir, customize), dir.Path()), settings, sounds, nullptr) {
     sheet.show();
+  }
+  // Customize.ini as the sheet finds it when it opens.
+  static int WriteFirst(const TempDir& d, const std::string& customize) {
+    if (!customize.empty()) d.Write("Customize.ini", customize);
+    return 0;
   }
   std::string Key(const char* section, const char* key) const {
     return profile::GetString(dir.File("Customize.ini"), section, key, "(missing)");
@@ -68,7 +78,8 @@ class CustomizeSheetTest : public QObject {
   void applyWritesAtOnceAndCancelKeepsIt();
   void toolTipsPage();
   void comPageMapsTheDevice();
-  void serialDevicesAreListedInOrder();
+  void comPageListsTheDevicesWithWhatIsKnown();
+  void resetSequenceOfTheShownPort();
 };
 
 void CustomizeSheetTest::okAtOnceWritesOnlyTheComKey() {
@@ -85,6 +96,7 @@ void CustomizeSheetTest::okAtOnceWritesOnlyTheComKey() {
   QCOMPARE(s.Key("Sound", "Sound"), std::string("(missing)"));
   QCOMPARE(s.Key("Tool", "ToolTips"), std::string("(missing)"));
   QCOMPARE(s.Key("Ports", "COM5"), std::string("(missing)"));
+  QCOMPARE(s.Key("Reset", "COM5"), std::string("(missing)"));
 }
 
 void CustomizeSheetTest::portNumbers_data() {
@@ -275,20 +287,102 @@ void CustomizeSheetTest::comPageMapsTheDevice() {
   QCOMPARE(again.Get<QComboBox>(uid::kComDevice)->currentText(), QStringLiteral("/dev/ttyACM1"));
 }
 
-void CustomizeSheetTest::serialDevicesAreListedInOrder() {
-  if (!ui::PortsAreMapped()) QSKIP("COM ports are the platform's own names here");
-  TempDir dev;
-  for (const char* name : {"ttyS1", "ttyS0", "ttyUSB10", "ttyUSB2", "ttyACM0", "tty0", "null",
-                           "serial/by-id/usb-FTDI_Board-if00"}) {
-    QDir().mkpath(QFileInfo(QString::fromStdString(dev.File(name))).absolutePath());
-    dev.Write(name, "");
+// The inventory's roots for the sheets made while it lives.
+class FakeDesk {
+ public:
+  FakeDesk() {
+    qputenv("FLASH_SYSFS_ROOT", QByteArray::fromStdString(tree.Sys()));
+    qputenv("FLASH_DEV_ROOT", QByteArray::fromStdString(tree.Dev()));
   }
-  std::string root = dev.Path();
-  root.pop_back();
-  const std::vector<std::string> want = {root + "/serial/by-id/usb-FTDI_Board-if00",
-                                         root + "/ttyUSB2", root + "/ttyUSB10", root + "/ttyACM0",
-                                         root + "/ttyS0", root + "/ttyS1"};
-  QCOMPARE(ui::SerialDeviceCandidates(root), want);
+  ~FakeDesk() {
+    qunsetenv("FLASH_SYSFS_ROOT");
+    qunsetenv("FLASH_DEV_ROOT");
+  }
+  test::FakeSerialTree tree;
+};
+
+void CustomizeSheetTest::comPageListsTheDevicesWithWhatIsKnown() {
+  if (!ui::PortsAreMapped()) QSKIP("COM ports are the platform's own names here");
+  FakeDesk desk;
+  const std::string link = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+  desk.tree.AddUsb("ttyUSB0", test::FakeSerialTree::Ftdi("A50285BI", link, 16));
+  desk.tree.AddSerial8250("ttyS1", 4);
+  desk.tree.AddSerial8250("ttyS0", 0);  // no UART: not offered
+  const int held = ::open(desk.tree.Node("ttyUSB0").c_str(), O_RDWR | O_CLOEXEC);
+  QVERIFY(held >= 0);
+  UserSettings settings;
+  settings.comPortIndex = 2;
+  Sheet s(settings, "[Ports]\r\nCOM3=" + desk.tree.ById(link) + "\r\n");
+  ::close(held);
+  auto* device = s.Get<QComboBox>(uid::kComDevice);
+  QCOMPARE(device->count(), 2);
+  QCOMPARE(device->itemText(0).toStdString(), desk.tree.ById(link));
+  QCOMPARE(device->itemText(1).toStdString(), desk.tree.Node("ttyS1"));
+  const QString ftdi = device->itemData(0, Qt::ToolTipRole).toString();
+  // This process holds it open; comm names it by its first 15 characters.
+  const QString busy = QStringLiteral("ttyUSB0, FT232R USB UART, serial A50285BI, COM3, busy: PID ") +
+                       QString::number(::getpid()) + QStringLiteral(" (");
+  QVERIFY2(ftdi.startsWith(busy) && ftdi.endsWith(u')'), qPrintable(ftdi));
+  QCOMPARE(device->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("ttyS1, driver port"));
+  // The mapped device shows with its description; a name not present says so.
+  auto* info = s.sheet.findChild<QLabel*>(QStringLiteral("comDeviceInfo"));
+  QVERIFY(info);
+  QCOMPARE(device->currentText().toStdString(), desk.tree.ById(link));
+  QCOMPARE(info->text(), ftdi);
+  device->setEditText(QStringLiteral("/dev/ttyUSB7"));
+  QCOMPARE(info->text(), QStringLiteral("not present now"));
+  device->setCurrentIndex(1);
+  QCOMPARE(info->text(), QStringLiteral("ttyS1, driver port"));
+  s.sheet.accept();
+  QCOMPARE(s.Key("Ports", "COM3"), desk.tree.Node("ttyS1"));
+}
+
+void CustomizeSheetTest::resetSequenceOfTheShownPort() {
+  UserSettings settings;
+  settings.comPortIndex = 2;
+  Sheet s(settings, "[Reset]\r\nSequence=D0W10D1\r\nCOM3=D0W50D1\r\nCOM5=R1\r\n");
+  auto* reset = s.sheet.findChild<QLineEdit*>(QStringLiteral("resetSequence"));
+  auto* error = s.sheet.findChild<QLabel*>(QStringLiteral("resetError"));
+  QVERIFY(reset && error);
+  QCOMPARE(reset->text(), QStringLiteral("D0W50D1"));
+  auto* number = s.Get<QLineEdit>(uid::kComNumber);
+  number->clear();
+  QTest::keyClicks(number, "5");
+  QCOMPARE(reset->text(), QStringLiteral("R1"));
+  QTest::keyClick(number, Qt::Key_Backspace);  // no number: nothing to edit
+  QVERIFY(!reset->isEnabled());
+  QTest::keyClicks(number, "3");
+  QCOMPARE(reset->text(), QStringLiteral("D0W50D1"));
+
+  // An invalid sequence shows the parser's words and is not stored.
+  reset->clear();
+  QTest::keyClicks(reset, "D0W20000");
+  QCOMPARE(error->text(),
+           QStringLiteral("reset sequence \"D0W20000\": W waits at most 10000 ms at position 3"));
+  s.AnswerNextBox();
+  s.sheet.accept();
+  QCOMPARE(s.boxes.size(), 1);
+  QVERIFY(s.boxes[0].endsWith(error->text()));
+  QVERIFY(s.sheet.isVisible());
+  QCOMPARE(s.Key("Reset", "COM3"), std::string("D0W50D1"));
+  QCOMPARE(s.Key("Com", "Com"), std::string("(missing)"));  // nothing of the page written
+
+  reset->clear();
+  QTest::keyClicks(reset, "d0r1w100 d1r0w50");
+  QCOMPARE(error->text(), QString());
+  s.sheet.accept();
+  QVERIFY(!s.sheet.isVisible());
+  QCOMPARE(s.Key("Reset", "COM3"), std::string("d0r1w100 d1r0w50"));
+  QCOMPARE(s.Key("Reset", "COM5"), std::string("R1"));
+  QCOMPARE(s.Key("Reset", "Sequence"), std::string("D0W10D1"));
+
+  // Cleared, the port has no sequence of its own.
+  Sheet again(settings, s.dir.Read("Customize.ini"));
+  again.sheet.findChild<QLineEdit*>(QStringLiteral("resetSequence"))->clear();
+  emit again.sheet.findChild<QLineEdit*>(QStringLiteral("resetSequence"))->textEdited(QString());
+  again.sheet.accept();
+  QCOMPARE(again.Key("Reset", "COM3"), std::string());
+  QCOMPARE(again.Key("Reset", "COM5"), std::string("R1"));
 }
 
 QTEST_MAIN(CustomizeSheetTest)
