@@ -1,6 +1,5 @@
 #include "cli/Gang.h"
 
-#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -21,6 +20,7 @@
 #include "link/BootDownload.h"
 #include "link/Protocol.h"
 #include "link/ResetSequence.h"
+#include "link/SerialInventory.h"
 #include "link/SerialLink.h"
 #include "ops/CommandHandlers.h"
 
@@ -62,6 +62,7 @@ struct Board {
   std::unique_ptr<std::FILE, FileCloser> sink{std::tmpfile()};
   Progress progress;
   SteadyClock::time_point start;
+  std::string device;  // where its port leads, links resolved
   BoardFacts facts;  // its record in the production log
   bool ran = false;  // its command ran (and recorded itself)
 };
@@ -115,16 +116,35 @@ std::string LiveLine(const Board& b) {
   return line;
 }
 
+// A board is named by its COMn; a device named on the command line that no
+// COMn maps to, by its path as typed.
+std::string BoardLabel(const Session& s, const std::string& port) {
+  const std::string com = "COM" + std::to_string(s.state.settings.comPortIndex + 1);
+  if (s.state.portDevice.empty()) return com;
+  if (MappedComNumber(StationFile(s.state, ""), s.state.portDevice) != 0) return com;
+  return port;
+}
+
+// The device a board's port leads to, links resolved: two names of one
+// device are one board.
+std::string BoardDevice(const Session& s) {
+  const std::string& named = s.state.portDevice;
+  return ResolvedDevicePath(named.empty() ? ComDevicePath(StationFile(s.state, ""),
+                                                          s.state.settings.comPortIndex + 1)
+                                          : named);
+}
+
 // The session of one board, quiet on the terminal and drawn by the run.
 std::unique_ptr<Board> PrepareBoard(const Options& options, const std::string& port,
                                     const ReportOutlets& outlets, std::mutex& m, int* exitCode) {
   auto b = std::make_unique<Board>();
-  for (char c : port) b->port += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   Options own = options;
   own.port = port;
   b->cli = CliSession::Start(own, exitCode, &outlets);
   if (!b->cli) return nullptr;
   Session& s = b->cli->session();
+  b->port = BoardLabel(s, port);
+  b->device = BoardDevice(s);
   s.args.SetResetPrompt(false);  // asked once for all boards
   if (options.resetSequence) s.args.SetResetSequence(*options.resetSequence);
   HeadlessFrontEnd& ui = b->cli->ui();
@@ -296,11 +316,12 @@ int RunGang(const Options& options, const std::function<bool(CliSession&)>& prep
   std::mutex m;
   Boards boards;
   for (const std::string& port : ports) {
-    for (const auto& b : boards)
-      if (profile::EqualsNoCase(b->port, port)) return UsageError(port + " is named twice");
     int exitCode = kExitUsage;
     auto board = PrepareBoard(options, port, outlets, m, &exitCode);
     if (!board) return exitCode;
+    for (const auto& b : boards)
+      if (b->device == board->device)
+        return UsageError(port + " is named twice (" + b->port + " leads to " + b->device + ")");
     if (prepare && !prepare(*board->cli)) return kExitUsage;
     boards.push_back(std::move(board));
   }

@@ -36,9 +36,11 @@ void PrintUsage(std::FILE* out) {
       "options:\n"
       "  --device NAME      the target MCU (a section of CHIPDEF.INI)\n"
       "  --crystal TEXT     the crystal, as the catalogue's Clock list writes it\n"
-      "  --port COMn        the COM port (Customize.ini maps COMn to a device); a list\n"
-      "                     COM1,COM2,... runs download, erase, blank, program, compare\n"
-      "                     and full on every board at once\n"
+      "  --port PORT        the COM port: COMn (Customize.ini maps COMn to a device), a\n"
+      "                     device path (/dev/ttyUSB0, /dev/serial/by-id/...) or\n"
+      "                     usb:VID:PID[:SERIAL] (hexadecimal; flashcli ports lists them);\n"
+      "                     a list COM1,COM2,... runs download, erase, blank, program,\n"
+      "                     compare and full on every board at once\n"
       "  --fill HH          fill byte of the checksum (two hex digits, default FF)\n"
       "  --reset            ask for the board reset before a connection\n"
       "  --no-reset         do not ask for the board reset\n"
@@ -139,7 +141,7 @@ int ParseCommandLine(int argc, char** argv, Options& options, std::string& comma
     } else if (a == "--crystal") {
       if (!value(options.crystal)) return UsageError("--crystal needs a text");
     } else if (a == "--port") {
-      if (!value(options.port)) return UsageError("--port needs COMn or a list COM1,COM2");
+      if (!value(options.port)) return UsageError("--port needs COMn, a device path, usb:VID:PID or a list COM1,COM2");
     } else if (a == "--fill") {
       if (!value(options.fill)) return UsageError("--fill needs two hex digits");
     } else if (a == "--reset") {

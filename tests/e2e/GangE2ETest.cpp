@@ -73,5 +73,22 @@ TEST_F(Gang, BadPortListsAreUsageErrors) {
   EXPECT_FALSE(dir.Exists("out.mhx"));
 }
 
+TEST_F(Gang, DevicePathsNameBoardsByTheirComAndOneDeviceIsOneBoard) {
+  StartBoards(2);
+  // The first board by its device; [Ports] maps it to COM1, which names it.
+  ProgramRun r = Cli("--port " + boards[0]->SlavePath() + ",COM2 download");
+  EXPECT_EQ(r.status, 0) << r.out;
+  const auto summary = r.out.find("port    result");
+  ASSERT_NE(summary, std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("COM1 ", summary), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find(boards[0]->SlavePath(), summary), std::string::npos) << r.out;
+
+  const int syncs = boards[0]->Stats().syncs;
+  r = Cli("--port COM1," + boards[0]->SlavePath() + " download");
+  EXPECT_EQ(r.status, 2) << r.out;
+  EXPECT_NE(r.out.find("is named twice (COM1 leads to "), std::string::npos) << r.out;
+  EXPECT_EQ(boards[0]->Stats().syncs, syncs);  // nothing sent
+}
+
 }  // namespace
 }  // namespace flash::test
