@@ -334,6 +334,9 @@ class Wire {
     events.push_back({kind, value, std::move(bytes), ok});
   }
 
+  // Written bytes are on the wire at once: they left with the last write.
+  uint32_t LastWriteTick() const { return lastWriteTick_; }
+
   bool Write(const uint8_t* data, std::size_t count) {
     Begin(&writesAfterStop_);
     if (answering_) {
@@ -343,6 +346,7 @@ class Wire {
     }
     message_.insert(message_.end(), data, data + count);
     lastWriteMs_ = Now();
+    lastWriteTick_ = clock_->TickMs();
     const bool ok = !HungUp();
     Record(Event::Write, static_cast<int>(count), Bytes(data, data + count), ok);
     End();
@@ -423,6 +427,7 @@ class Wire {
   FakeClock* clock_ = nullptr;
   uint64_t lastArrival_ = 0;
   uint64_t lastWriteMs_ = 0;
+  uint32_t lastWriteTick_ = 0;
   Bytes message_;
   bool answering_ = false;
   int lineLooks_ = 0;
@@ -450,6 +455,10 @@ class FuzzPort final : public Port {
   bool Write(const uint8_t* data, std::size_t count) override { return w_.Write(data, count); }
   bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override {
     return w_.Read(buffer, count, received);
+  }
+  bool Drain(uint32_t* leftAt) override {
+    *leftAt = w_.LastWriteTick();
+    return true;
   }
   void Purge(bool, bool) override { w_.Record(Event::Purge); }
   uint32_t TakeLineErrors() override { return w_.TakeLineErrors(); }

@@ -61,6 +61,7 @@ class TracingPort final : public Port {
   MessageId SetBaudRate(int baudRate) override;
   bool Write(const uint8_t* data, std::size_t count) override;
   bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override;
+  bool Drain(uint32_t* leftAt) override;
   void Purge(bool transmit, bool receive) override;
   uint32_t TakeLineErrors() override;
   bool SetModemLine(ModemLine line, bool on) override;

@@ -26,12 +26,21 @@ class Port {
   virtual MessageId Configure(int baudRate) = 0;
   // Lets queued bytes leave at the old rate, then changes the rate. 0, 210 or 211.
   virtual MessageId SetBaudRate(int baudRate) = 0;
-  // Returns when the bytes have left (or after 80 * count + 80 ms).
-  // False when the write call fails (also: the device was hung up).
+  // Returns once the driver has taken the bytes, which may still be on their
+  // way out; waits for room at most 80 * count + 80 ms (a full queue that
+  // does not move: the call counts as written). False when the write call
+  // fails (also: the device was hung up). A wait that times the answer to
+  // these bytes counts from when they left: see Drain.
   virtual bool Write(const uint8_t* data, std::size_t count) = 0;
   // Returns when count bytes have come, 80 ms after the last byte once one has
   // come, or 80 * count + 80 ms after the call. False when the read call fails.
   virtual bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) = 0;
+  // Tells when the bytes written so far left the port, letting any still
+  // queued leave first (for at most 80 ms plus 80 ms per queued byte). True
+  // with that tick in *leftAt (never later than the return). False when
+  // nothing can still be on its way: the port's writes return only once
+  // their bytes have left (a port keeps this default then).
+  virtual bool Drain(uint32_t* /*leftAt*/) { return false; }
   virtual void Purge(bool transmit, bool receive) = 0;
   // Pending line-error flags since the last call, then cleared; 0 when none
   // or when the driver keeps no counts.

@@ -1,5 +1,6 @@
 #include "link/Primitives.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -18,13 +19,27 @@ ProgressDialog* Dialog(Session& s) {
 
 int64_t WallSeconds(Session& s) { return s.clock.Now().seconds; }
 
+// The second a wait that started in second start counts its limit from: the
+// one in which the bytes written before it left the port, when later. Waits
+// ask only when their limit has passed (an answer that came sooner came in
+// time from any later start), so a wait that is answered costs no call.
+int64_t LimitStart(Session& s, int64_t start) {
+  uint32_t left = 0;
+  if (!s.link.Drain(&left)) return start;
+  const WallTime now = s.clock.Now();
+  const int64_t ago = static_cast<uint32_t>(s.clock.TickMs() - left);
+  const int64_t leftMs = now.seconds * 1000 + now.milliseconds - ago;
+  return std::max(start, leftMs / 1000);
+}
+
 }  // namespace
 
 PollOutcome PollAnswer(Session& s, int limitSeconds, bool testCancel,
                        const std::function<void(int)>& onSecond) {
   PollOutcome out;
-  const int64_t start = WallSeconds(s);
+  int64_t start = WallSeconds(s);
   int64_t elapsed = 0;
+  bool drained = false;
   // Whole seconds on both ends: a limit of n lasts until the clock has moved n + 1 seconds.
   while ((out.answer == 0 || out.answer == kAnswerBusy) && elapsed <= limitSeconds) {
     if (!TryReadByte(s, out.answer)) {
@@ -37,8 +52,13 @@ PollOutcome PollAnswer(Session& s, int limitSeconds, bool testCancel,
         return out;
       }
     }
-    const int64_t now = WallSeconds(s) - start;
-    if (now != elapsed && onSecond) onSecond(static_cast<int>(now));
+    int64_t now = WallSeconds(s) - start;
+    if (now > limitSeconds && !drained) {
+      drained = true;
+      start = LimitStart(s, start);
+      now = WallSeconds(s) - start;
+    }
+    if (now > elapsed && onSecond) onSecond(static_cast<int>(now));
     elapsed = now;
   }
   out.timedOut = elapsed > limitSeconds;
@@ -87,8 +107,16 @@ CommandResult EraseCommand(Session& s) {
 CrReadResult ReadCrData(Session& s) {
   if (!WriteByte(s, kCmdCrRead) || !WriteBytes(s, kCrReadKey.data(), kCrReadKey.size()))
     return CrReadResult::NoDataMark;
-  const int64_t start = WallSeconds(s);
-  auto timedOut = [&] { return WallSeconds(s) - start > kCrAnswerSeconds; };
+  int64_t start = WallSeconds(s);
+  bool drained = false;
+  auto timedOut = [&] {
+    if (WallSeconds(s) - start <= kCrAnswerSeconds) return false;
+    if (!drained) {
+      drained = true;
+      start = LimitStart(s, start);
+    }
+    return WallSeconds(s) - start > kCrAnswerSeconds;
+  };
 
   for (;;) {
     uint8_t b = 0;

@@ -42,7 +42,8 @@ enum class CrReadResult : uint8_t {
 
 // Reads single bytes while they are 0x00 or '0', for at most limitSeconds
 // whole seconds of wall-clock time (a limit of 5 ends when the clock has
-// advanced six seconds). With testCancel, the progress dialog's CheckCancel
+// advanced six seconds), counted from when the bytes written before it left
+// the port. With testCancel, the progress dialog's CheckCancel
 // is asked after each read (when showDialogs is set). onSecond is called each
 // time the count of elapsed whole seconds changes. A failed read ends the
 // wait at once with readFailed.

@@ -1,5 +1,6 @@
 // The BSDs and macOS: termios takes the rate itself as speed_t, the driver
-// keeps no line-error counters for us, and sleeps need no tuning.
+// keeps no line-error counters for us and offers no low-latency flag, and
+// sleeps need no tuning.
 #include <termios.h>
 
 #include "link/SerialPortPosix.h"
@@ -14,6 +15,8 @@ bool SetLineRate(int fd, int rate) {
 }
 
 bool ReadLineCounters(int, LineCounters*) { return false; }
+
+bool SetLowLatency(int, const DeviceControl&) { return false; }
 
 void UsePreciseSleeps() {}
 

@@ -1,5 +1,6 @@
 // Linux only: any integer rate through termios2/BOTHER (glibc's termios takes
-// only the B-constants), and the driver's line-error counters. Its own file
+// only the B-constants), the driver's line-error counters and its
+// low-latency flag. Its own file
 // because <asm/termbits.h> cannot be included beside <termios.h>.
 #include <asm/termbits.h>
 #include <linux/serial.h>
@@ -28,6 +29,16 @@ bool ReadLineCounters(int fd, LineCounters* out) {
   out->parity = static_cast<uint32_t>(c.parity);
   out->brk = static_cast<uint32_t>(c.brk);
   return true;
+}
+
+bool SetLowLatency(int fd, const DeviceControl& control) {
+  // Without the flag a USB adapter's driver may hold a received answer for
+  // its latency timer; a pseudo-terminal refuses both requests.
+  struct serial_struct serial {};
+  if (control.Ioctl(fd, TIOCGSERIAL, &serial) != 0) return false;
+  if (serial.flags & ASYNC_LOW_LATENCY) return true;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  return control.Ioctl(fd, TIOCSSERIAL, &serial) == 0;
 }
 
 void UsePreciseSleeps() {

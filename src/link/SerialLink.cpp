@@ -35,6 +35,8 @@ bool SerialLink::WriteBlock(const uint8_t* data, std::size_t count) {
   return port_ && port_->Write(data, count);
 }
 
+bool SerialLink::Drain(uint32_t* leftAt) { return port_ && port_->Drain(leftAt); }
+
 bool SerialLink::ReadBlock(uint8_t* buffer, std::size_t count, std::size_t* received) {
   std::size_t got = 0;
   bool ok = port_ && port_->Read(buffer, count, &got);

@@ -27,6 +27,10 @@ class SerialLink {
   MessageId SetBaudRate(int baudRate);
   // One write call; true when it succeeded. Reports nothing.
   bool WriteBlock(const uint8_t* data, std::size_t count);
+  // Port::Drain of the open port: true with the tick at which the bytes
+  // written so far left; false when closed or when the port's writes return
+  // only once their bytes have left.
+  bool Drain(uint32_t* leftAt);
   // One read call for up to count bytes; true when it succeeded. Reports nothing.
   bool ReadBlock(uint8_t* buffer, std::size_t count, std::size_t* received = nullptr);
   uint32_t TakeLineErrors();

@@ -2,7 +2,10 @@
 // (80 ms between bytes, 80 ms per byte plus 80 ms in all) do not exist in
 // termios (VMIN/VTIME count in 0.1 s steps, at most 255 bytes, with no total
 // limit), so the device is non-blocking and every call waits in poll()
-// against deadlines taken from the program's clock.
+// against deadlines taken from the program's clock. A write returns once the
+// driver has the bytes: asking the driver whether they have left costs a
+// call (on a USB adapter a round trip) per byte, and only a wait that is
+// timed needs to know, so Drain asks once, when such a wait needs it.
 #include "link/SerialPortPosix.h"
 
 #include <fcntl.h>
@@ -16,6 +19,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <utility>
 
 #include "base/Clock.h"
 
@@ -39,10 +43,13 @@ bool NotSupported(int err) { return err == ENOTTY || err == EINVAL || err == ENO
 
 class PosixPort final : public Port {
  public:
-  PosixPort(int fd, Clock& clock) : fd_(fd), clock_(clock) {}
+  PosixPort(int fd, Clock& clock, const posix_serial::DeviceControl* control)
+      : fd_(fd), clock_(clock), control_(control ? control : &system_) {
+    leftAt_ = lineFree_ = clock_.TickMs();
+  }
   ~PosixPort() override {
     // Without this a pseudo-terminal stays locked against everyone after us.
-    ioctl(fd_, TIOCNXCL);
+    Ioctl(TIOCNXCL, nullptr);
     close(fd_);  // also drops the flock
   }
   PosixPort(const PosixPort&) = delete;
@@ -66,9 +73,10 @@ class PosixPort final : public Port {
     if (tcsetattr(fd_, TCSANOW, &t) != 0) return msg::kPortSetting;
     if (!posix_serial::SetLineRate(fd_, baudRate)) return msg::kPortSetting;
     int lines = TIOCM_DTR | TIOCM_RTS;
-    if (ioctl(fd_, TIOCMBIS, &lines) != 0 && !NotSupported(errno)) return msg::kPortSetting;
+    if (Ioctl(TIOCMBIS, &lines) != 0 && !NotSupported(errno)) return msg::kPortSetting;
     rate_ = baudRate;
     haveCounters_ = posix_serial::ReadLineCounters(fd_, &counters_);
+    posix_serial::SetLowLatency(fd_, *control_);  // an answer waits less where offered
     posix_serial::UsePreciseSleeps();
     return 0;
   }
@@ -78,7 +86,10 @@ class PosixPort final : public Port {
     if (tcgetattr(fd_, &t) != 0) return msg::kPortInfo;
     if (baudRate <= 0) return msg::kPortSetting;
     // Whatever is still queued leaves at the old rate first.
-    WaitDrained(clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * QueuedBytes());
+    if (unsent_) {
+      WaitDrained(clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * QueuedBytes());
+      Sent(clock_.TickMs());
+    }
     if (!posix_serial::SetLineRate(fd_, baudRate)) return msg::kPortSetting;
     rate_ = baudRate;
     return 0;
@@ -92,6 +103,7 @@ class PosixPort final : public Port {
       ssize_t n = ::write(fd_, data + done, count - done);
       if (n > 0) {
         done += static_cast<std::size_t>(n);
+        Queued(static_cast<std::size_t>(n));
         continue;
       }
       if (n < 0 && errno == EINTR) continue;
@@ -103,10 +115,28 @@ class PosixPort final : public Port {
       if (r < 0 && errno != EINTR) return false;
       if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return false;
     }
-    // A synchronous write returns when its bytes have left, not when the
-    // driver has buffered them; later time-outs count from that moment.
-    WaitDrained(deadline);
     return true;
+  }
+
+  bool Drain(uint32_t* leftAt) override {
+    if (unsent_) {
+      if (const uint32_t queued = QueuedBytes(); queued > 0) {
+        WaitDrained(clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * queued);
+        Sent(clock_.TickMs());
+      } else {
+        // They left before this call, and not before the line could send them.
+        const uint32_t earliest = lineFree_ + (lineFreeUs_ > 0 ? 1 : 0);
+        Sent(Remaining(clock_, earliest) > 0 ? clock_.TickMs() : earliest);
+      }
+    }
+    *leftAt = leftAt_;
+    return true;
+  }
+
+  bool SetModemLine(ModemLine line, bool on) override {
+    int bits = line == ModemLine::Dtr ? TIOCM_DTR : TIOCM_RTS;
+    // A pseudo-terminal refuses (ENOTTY, EINVAL): it has no modem lines.
+    return Ioctl(on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
   }
 
   bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override {
@@ -115,26 +145,36 @@ class PosixPort final : public Port {
         clock_.TickMs() + kCallTimeoutMs + kByteTimeoutMs * static_cast<uint32_t>(count);
     uint32_t lastByte = 0;
     std::size_t got = 0;
+    // The answer to bytes just written has rarely come yet: wait before the
+    // first read instead of asking for nothing.
+    bool wait = std::exchange(wroteSinceRead_, false);
     while (got < count) {
+      if (wait) {
+        int32_t left = Remaining(clock_, total);
+        if (got > 0) left = std::min(left, Remaining(clock_, lastByte + kByteTimeoutMs));
+        if (left <= 0) break;
+        pollfd p{fd_, POLLIN, 0};
+        int r = poll(&p, 1, left);
+        if (r < 0 && errno != EINTR) return false;
+        // Data that came before a hang-up is still read; the next read reports it.
+        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+          return false;
+      }
+      wait = true;
       ssize_t n = ::read(fd_, buffer + got, count - got);
       if (n > 0) {
         got += static_cast<std::size_t>(n);
         *received = got;
         lastByte = clock_.TickMs();
+        wait = false;
         continue;
       }
       if (n == 0) return false;  // end of file: the other side is gone
-      if (errno == EINTR) continue;
+      if (errno == EINTR) {
+        wait = false;
+        continue;
+      }
       if (errno != EAGAIN && errno != EWOULDBLOCK) return false;  // EIO: hung up
-      int32_t left = Remaining(clock_, total);
-      if (got > 0) left = std::min(left, Remaining(clock_, lastByte + kByteTimeoutMs));
-      if (left <= 0) break;
-      pollfd p{fd_, POLLIN, 0};
-      int r = poll(&p, 1, left);
-      if (r < 0 && errno != EINTR) return false;
-      // Data that came before a hang-up is still read; the next read reports it.
-      if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
-        return false;
     }
     return true;
   }
@@ -143,6 +183,7 @@ class PosixPort final : public Port {
     if (transmit && receive) tcflush(fd_, TCIOFLUSH);
     else if (transmit) tcflush(fd_, TCOFLUSH);
     else if (receive) tcflush(fd_, TCIFLUSH);
+    if (transmit) Sent(clock_.TickMs());  // what was queued will never leave
   }
 
   uint32_t TakeLineErrors() override {
@@ -159,10 +200,33 @@ class PosixPort final : public Port {
   }
 
  private:
+  int Ioctl(unsigned long request, void* arg) { return control_->Ioctl(fd_, request, arg); }
+
   uint32_t QueuedBytes() {
     int queued = 0;
-    if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+    if (Ioctl(TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
     return static_cast<uint32_t>(queued);
+  }
+
+  // count more bytes in the driver. The line sends them after those before,
+  // at the rate: lineFree_ (and lineFreeUs_ microseconds) is the earliest
+  // moment the last of them can have left.
+  void Queued(std::size_t count) {
+    if (Remaining(clock_, lineFree_) < 0) {
+      lineFree_ = clock_.TickMs();
+      lineFreeUs_ = 0;
+    }
+    lineFreeUs_ += static_cast<uint64_t>(count) * kBitsPerByte * 1'000'000u / static_cast<uint32_t>(rate_);
+    lineFree_ += static_cast<uint32_t>(lineFreeUs_ / 1000);
+    lineFreeUs_ %= 1000;
+    unsent_ = true;
+    wroteSinceRead_ = true;
+  }
+
+  // Everything written has left, at tick.
+  void Sent(uint32_t tick) {
+    unsent_ = false;
+    leftAt_ = tick;
   }
 
   // Waits until the driver's output queue is empty or the deadline passes.
@@ -187,14 +251,26 @@ class PosixPort final : public Port {
 
   int fd_;
   Clock& clock_;
+  const posix_serial::DeviceControl system_{};
+  const posix_serial::DeviceControl* control_;
   int rate_ = 9600;
+  bool unsent_ = false;          // written since the queue was last seen empty
+  bool wroteSinceRead_ = false;  // the next read waits for an answer
+  uint32_t leftAt_ = 0;          // when the last written byte left
+  uint32_t lineFree_ = 0;
+  uint64_t lineFreeUs_ = 0;
   bool haveCounters_ = false;
   posix_serial::LineCounters counters_;
 };
 
 }  // namespace
 
-std::unique_ptr<Port> OpenPosixPort(const std::string& path, Clock& clock, std::string* reason) {
+int posix_serial::DeviceControl::Ioctl(int fd, unsigned long request, void* arg) const {
+  return ::ioctl(fd, request, arg);
+}
+
+std::unique_ptr<Port> OpenPosixPort(const std::string& path, Clock& clock, std::string* reason,
+                                    const posix_serial::DeviceControl* control) {
   auto fail = [&](const char* what, int err) -> std::unique_ptr<Port> {
     if (reason) *reason = std::string(what) + ": " + std::strerror(err);
     return nullptr;
@@ -216,12 +292,13 @@ std::unique_ptr<Port> OpenPosixPort(const std::string& path, Clock& clock, std::
     }
     return fail("lock", err);
   }
-  if (ioctl(fd, TIOCEXCL) != 0 && !NotSupported(errno)) {
+  const posix_serial::DeviceControl system{};
+  if ((control ? *control : system).Ioctl(fd, TIOCEXCL, nullptr) != 0 && !NotSupported(errno)) {
     int err = errno;
     ::close(fd);
     return fail("exclusive use", err);
   }
-  return std::make_unique<PosixPort>(fd, clock);
+  return std::make_unique<PosixPort>(fd, clock, control);
 }
 
 }  // namespace flash

@@ -47,16 +47,27 @@ uint8_t ReadByte(Session& s) {
 }
 
 bool WaitForAnswer(Session& s, int timeoutSeconds, uint8_t expected) {
-  const uint32_t start = s.clock.TickMs();
+  uint32_t start = s.clock.TickMs();
   const uint32_t limit = static_cast<uint32_t>(timeoutSeconds) * 1000u;
+  // After a wrap of the counter the elapsed time restarts from zero, so a
+  // wrap can lengthen the wait but never cut it short.
+  auto elapsed = [&] {
+    const uint32_t now = s.clock.TickMs();
+    return now >= start ? now - start : now;
+  };
+  bool drained = false;
   for (;;) {
     uint8_t answer = 0;
     if (!TryReadByte(s, answer)) return true;
-    const uint32_t now = s.clock.TickMs();
-    // After a wrap of the counter the elapsed time restarts from zero, so a
-    // wrap can lengthen the wait but never cut it short.
-    const uint32_t elapsed = now >= start ? now - start : now;
-    if (elapsed > limit) {
+    // The limit counts from when the bytes before the wait left the port.
+    // Only a wait about to end needs that moment: an answer that came sooner
+    // came within the limit counted from any later start.
+    if (elapsed() > limit && !drained) {
+      drained = true;
+      if (uint32_t left = 0; s.link.Drain(&left) && static_cast<int32_t>(left - start) > 0)
+        start = left;
+    }
+    if (elapsed() > limit) {
       ReportResult(s, msg::kTimeout, KindWarning, SoundError);
       return true;
     }

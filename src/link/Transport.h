@@ -23,7 +23,8 @@ uint8_t ReadByte(Session& s);
 // command has been asked to stop. Waits stop on it instead of spinning on a
 // closed or hung-up port.
 bool TryReadByte(Session& s, uint8_t& value);
-// Waits up to timeoutSeconds for the byte expected, skipping 0x00 bytes.
+// Waits up to timeoutSeconds for the byte expected, skipping 0x00 bytes,
+// counted from when the bytes written before it left the port.
 // True means failed: 203 on time-out, or 201 with the detail "MCU : %02XH"
 // for a wrong answer (both kind 1). A failed read ends the wait at once
 // (218 has been reported).

@@ -175,7 +175,7 @@ TEST(PosixPortWrite, HungUpPeerFailsAtOnceAndALivePeerGetsTheBytes) {
 }
 #endif
 
-TEST(FakePortWrite, TakesTheWireTimeAtTheRateAndFailsWhenHungUp) {
+TEST(FakePortWrite, ReturnsAtOnceTheDrainTakesTheWireTimeAndAHungUpLineFails) {
   FakeClock clock;
   FakePortFactory factory;
   factory.Bind(clock);
@@ -183,12 +183,50 @@ TEST(FakePortWrite, TakesTheWireTimeAtTheRateAndFailsWhenHungUp) {
   auto port = factory.Open(1, &reason);
   port->Configure(9600);
   std::vector<uint8_t> program(4096, 0x55);
-  // 4096 bytes at 9600 baud leave in 4267 ms, inside the write limit.
   ASSERT_TRUE(port->Write(program.data(), program.size()));
+  EXPECT_EQ(clock.TotalAdvancedMs(), 0u);
+  // 4096 bytes at 9600 baud leave in 4267 ms, inside the drain's limit.
+  uint32_t left = 0;
+  ASSERT_TRUE(port->Drain(&left));
   EXPECT_EQ(clock.TotalAdvancedMs(), 4267u);
+  EXPECT_EQ(left, clock.TickMs());
+  // Asked again later, it names the same moment and waits no more.
+  clock.Advance(500);
+  ASSERT_TRUE(port->Drain(&left));
+  EXPECT_EQ(left, clock.TickMs() - 500);
   factory.line->hangUpAt = clock.TickMs();
   EXPECT_FALSE(port->Write(program.data(), 1));
 }
+
+#if !defined(_WIN32)
+TEST(PosixPortDrain, NamesAMomentNoLaterThanItsReturnAndNoEarlierThanTheWire) {
+  PtyPair pty;
+  SystemClock clock;
+  std::string reason;
+  auto port = OpenPosixPort(pty.slavePath, clock, &reason);
+  ASSERT_TRUE(port) << reason;
+  ASSERT_EQ(port->Configure(9600), 0);
+  // 96 bytes at 9600 baud: 100 ms on a real line. A pseudo-terminal hands
+  // them over at once, but they cannot have left before the line allows.
+  const std::vector<uint8_t> bytes(96, 0x5A);
+  const uint32_t before = clock.TickMs();
+  ASSERT_TRUE(port->Write(bytes.data(), bytes.size()));
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  uint32_t left = 0;
+  ASSERT_TRUE(port->Drain(&left));
+  const uint32_t after = clock.TickMs();
+  EXPECT_GE(left - before, 100u);
+  EXPECT_LE(static_cast<int32_t>(left - after), 0);
+  std::vector<uint8_t> got(bytes.size());
+  std::size_t have = 0;
+  for (int tries = 0; have < got.size() && tries < 50; ++tries) {
+    const ssize_t n = read(pty.master, got.data() + have, got.size() - have);
+    if (n > 0) have += static_cast<std::size_t>(n);
+    else std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(got, bytes);
+}
+#endif
 
 INSTANTIATE_TEST_SUITE_P(Cases, PortContract, ::testing::ValuesIn(kCases),
                          [](const ::testing::TestParamInfo<TimingCase>& p) { return std::string(p.param.name); });

@@ -10,6 +10,10 @@ constexpr uint32_t kCallTimeoutMs = 80;
 
 bool Reached(uint32_t now, uint32_t tick) { return static_cast<int32_t>(now - tick) >= 0; }
 
+void AdvanceTo(FakeClock& clock, uint32_t tick) {
+  if (static_cast<int32_t>(tick - clock.TickMs()) > 0) clock.Advance(tick - clock.TickMs());
+}
+
 }  // namespace
 
 void FakeLine::Send(const std::vector<uint8_t>& bytes, uint32_t delayMs, uint32_t gapMs) {
@@ -28,6 +32,16 @@ std::vector<uint8_t> FakeLine::Written() const {
 
 bool FakeLine::HungUp() const { return hangUpAt && Reached(clock().TickMs(), *hangUpAt); }
 
+void FakeLine::DeliverUpTo(uint32_t tick) {
+  if (!Reached(tick, clock().TickMs())) tick = clock().TickMs();
+  while (!inFlight.empty() && Reached(tick, inFlight.front().tick)) {
+    const InFlight f = inFlight.front();
+    inFlight.pop_front();
+    AdvanceTo(clock(), f.tick);
+    if (responder) responder(*this, writes[f.write].bytes);
+  }
+}
+
 FakePort::~FakePort() {
   line_->open = false;
   line_->events.push_back("close");
@@ -41,6 +55,9 @@ MessageId FakePort::Configure(int baudRate) {
 }
 
 MessageId FakePort::SetBaudRate(int baudRate) {
+  // What is queued leaves at the old rate first, as on the real port.
+  uint32_t left = 0;
+  Drain(&left);
   line_->events.push_back("rate " + std::to_string(baudRate));
   if (line_->setRateResult != 0) return line_->setRateResult;
   line_->rate = baudRate;
@@ -50,16 +67,50 @@ MessageId FakePort::SetBaudRate(int baudRate) {
 bool FakePort::Write(const uint8_t* data, std::size_t count) {
   FakeLine& l = *line_;
   const int call = l.writeCalls++;
+  l.DeliverUpTo(l.clock().TickMs());
   if (l.HungUp() || call == l.failWriteCall) return false;
-  l.writes.push_back({l.clock().TickMs(), l.rate, std::vector<uint8_t>(data, data + count)});
-  if (l.paceWrites && l.rate > 0) {
-    // The call returns when the bytes have left, within its write time-out.
-    const uint64_t wireMs = (count * 10u * 1000u + static_cast<uint64_t>(l.rate) - 1) / l.rate;
-    const uint64_t limit = kCallTimeoutMs + kByteTimeoutMs * count;
-    l.clock().Advance(static_cast<uint32_t>(std::min(wireMs, limit)));
+  const uint32_t now = l.clock().TickMs();
+  l.writes.push_back({now, l.rate, std::vector<uint8_t>(data, data + count)});
+  // The bytes go out after those still queued, 10 bits each at the rate.
+  if (!Reached(l.lineFree, now)) {
+    l.lineFree = now;
+    l.lineFreeUs = 0;
   }
-  if (l.responder) l.responder(l, l.writes.back().bytes);
+  if (l.paceWrites && l.rate > 0) {
+    const uint64_t us = l.lineFreeUs + count * 10u * 1'000'000u / static_cast<uint64_t>(l.rate);
+    l.lineFree += static_cast<uint32_t>(us / 1000);
+    l.lineFreeUs = static_cast<uint32_t>(us % 1000);
+  }
+  l.inFlight.push_back({l.LineFreeTick(), l.writes.size() - 1});
+  l.DeliverUpTo(now);
   return true;
+}
+
+bool FakePort::Drain(uint32_t* leftAt) {
+  FakeLine& l = *line_;
+  ++l.drainCalls;
+  const uint32_t now = l.clock().TickMs();
+  const uint32_t free = l.LineFreeTick();
+  if (Reached(now, free)) {
+    l.DeliverUpTo(now);
+    *leftAt = free;
+    return true;
+  }
+  std::size_t queued = 0;
+  for (const auto& f : l.inFlight) queued += l.writes[f.write].bytes.size();
+  const uint32_t deadline =
+      now + kCallTimeoutMs + kByteTimeoutMs * static_cast<uint32_t>(queued);
+  const uint32_t until = Reached(deadline, free) ? free : deadline;
+  l.DeliverUpTo(until);
+  AdvanceTo(l.clock(), until);
+  *leftAt = until;  // at the deadline what is left counts as sent
+  return true;
+}
+
+bool FakePort::SetModemLine(ModemLine line, bool on) {
+  FakeLine& l = *line_;
+  l.modemCalls.push_back({line, on, l.clock().TickMs()});
+  return l.hasModemLines;
 }
 
 bool FakePort::Read(uint8_t* buffer, std::size_t count, std::size_t* received) {
@@ -75,6 +126,15 @@ bool FakePort::Read(uint8_t* buffer, std::size_t count, std::size_t* received) {
     uint32_t limit = total;
     if (got > 0 && static_cast<int32_t>((lastByte + kByteTimeoutMs) - total) < 0)
       limit = lastByte + kByteTimeoutMs;
+    // The target answers bytes that arrive before the next byte comes in.
+    const uint32_t next = l.incoming.empty() || static_cast<int32_t>(l.incoming.front().tick - limit) > 0
+                              ? limit
+                              : l.incoming.front().tick;
+    if (!l.inFlight.empty() && Reached(next, l.inFlight.front().tick) &&
+        (!l.hangUpAt || !Reached(l.inFlight.front().tick, *l.hangUpAt))) {
+      l.DeliverUpTo(l.inFlight.front().tick);
+      continue;
+    }
     if (l.hangUpAt && static_cast<int32_t>(*l.hangUpAt - limit) < 0 &&
         (l.incoming.empty() || static_cast<int32_t>(*l.hangUpAt - l.incoming.front().tick) <= 0)) {
       // The device goes away before the next byte: the call fails then.
@@ -98,7 +158,14 @@ bool FakePort::Read(uint8_t* buffer, std::size_t count, std::size_t* received) {
 
 void FakePort::Purge(bool transmit, bool receive) {
   FakeLine& l = *line_;
+  l.DeliverUpTo(l.clock().TickMs());
   l.events.push_back(std::string("purge") + (transmit ? " tx" : "") + (receive ? " rx" : ""));
+  if (transmit) {
+    // Queued bytes never reach the target.
+    l.inFlight.clear();
+    l.lineFree = l.clock().TickMs();
+    l.lineFreeUs = 0;
+  }
   if (!receive) return;
   const uint32_t now = l.clock().TickMs();
   while (!l.incoming.empty() && Reached(now, l.incoming.front().tick)) l.incoming.pop_front();
@@ -120,7 +187,10 @@ std::unique_ptr<Port> FakePortFactory::Open(int comNumber, std::string* reason) 
   }
   line->open = true;
   line->writes.clear();
+  line->inFlight.clear();
   line->writeCalls = 0;
+  line->lineFree = line->clockPtr ? line->clockPtr->TickMs() : 0;
+  line->lineFreeUs = 0;
   return std::make_unique<FakePort>(line);
 }
 

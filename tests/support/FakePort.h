@@ -2,8 +2,10 @@
 // A serial port in fake time. Incoming bytes are scripted at given ticks of
 // a FakeClock; a read takes what has come and, where the real call would
 // block, advances the clock instead, following the port's time-out rules
-// exactly. Writes are recorded with their time and take the time the bytes
-// need on the wire. A responder can answer writes, as a target would.
+// exactly. Writes are recorded with their time and return at once, as the
+// real port's do; their bytes leave one after the other at the rate, and a
+// responder sees each write when its last byte has arrived (while a port
+// call moves the clock past that moment), as a target would.
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -24,6 +26,12 @@ struct FakeWrite {
   std::vector<uint8_t> bytes;
 };
 
+struct FakeModemCall {
+  ModemLine line = ModemLine::Dtr;
+  bool on = false;
+  uint32_t tick = 0;
+};
+
 // The line the fake ports of one factory share; it outlives the ports so a
 // test can look at it after the link has closed.
 struct FakeLine {
@@ -38,6 +46,9 @@ struct FakeLine {
   };
   std::deque<Incoming> incoming;
   std::vector<FakeWrite> writes;
+  std::vector<FakeModemCall> modemCalls;  // every SetModemLine, answered or not
+  bool hasModemLines = false;             // SetModemLine succeeds (a pseudo-terminal: no)
+  int drainCalls = 0;
   std::vector<std::string> events;  // "open 9600", "rate 19200", "purge tx rx", "close"
   std::deque<uint32_t> lineErrors;  // returned one per TakeLineErrors call
 
@@ -53,9 +64,19 @@ struct FakeLine {
   bool failReads = false;         // every read call fails
   // From this tick on the device is hung up: reads and writes fail at once.
   std::optional<uint32_t> hangUpAt;
-  // Writes take the wire time of their bytes (10 bits a byte at the rate).
+  // Written bytes take the wire time (10 bits a byte at the rate) to arrive;
+  // false: they arrive at once.
   bool paceWrites = true;
   int writeCalls = 0;
+
+  // Written bytes not yet seen by the responder, by the tick they arrive.
+  struct InFlight {
+    uint32_t tick;
+    std::size_t write;  // index into writes
+  };
+  std::deque<InFlight> inFlight;
+  uint32_t lineFree = 0;  // the tick (and microseconds past it) the line has sent everything
+  uint32_t lineFreeUs = 0;
 
   // Queues bytes arriving at now + delayMs, spaced by gapMs.
   void Send(const std::vector<uint8_t>& bytes, uint32_t delayMs = 0, uint32_t gapMs = 0);
@@ -63,6 +84,12 @@ struct FakeLine {
   // Every byte written since the last open, in order.
   std::vector<uint8_t> Written() const;
   bool HungUp() const;
+  // When the last byte written arrives (or arrived).
+  uint32_t LineFreeTick() const { return lineFree + (lineFreeUs > 0 ? 1 : 0); }
+  // Hands the responder every write that has arrived by tick, moving the
+  // clock to each arrival that is still ahead; tick not ahead of the clock:
+  // only those already due.
+  void DeliverUpTo(uint32_t tick);
 };
 
 class FakePort final : public Port {
@@ -73,8 +100,10 @@ class FakePort final : public Port {
   MessageId SetBaudRate(int baudRate) override;
   bool Write(const uint8_t* data, std::size_t count) override;
   bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override;
+  bool Drain(uint32_t* leftAt) override;
   void Purge(bool transmit, bool receive) override;
   uint32_t TakeLineErrors() override;
+  bool SetModemLine(ModemLine line, bool on) override;
 
  private:
   std::shared_ptr<FakeLine> line_;
