@@ -1,6 +1,7 @@
 // The Win32 serial port: the communication time-outs of the driver give the
 // link's read and write limits directly, and WriteFile on a port opened
-// without overlapped I/O returns when the bytes have left.
+// without overlapped I/O returns when the bytes have left; FlushFileBuffers
+// waits for any the driver still holds.
 #include <windows.h>
 
 #include <memory>
@@ -26,7 +27,7 @@ std::string ErrorText(DWORD err) {
 
 class Win32Port final : public Port {
  public:
-  explicit Win32Port(HANDLE h) : handle_(h) {}
+  Win32Port(HANDLE h, Clock& clock) : handle_(h), clock_(clock), leftAt_(clock.TickMs()) {}
   ~Win32Port() override { CloseHandle(handle_); }
   Win32Port(const Win32Port&) = delete;
   Win32Port& operator=(const Win32Port&) = delete;
@@ -64,13 +65,32 @@ class Win32Port final : public Port {
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(handle_, &dcb)) return msg::kPortInfo;
     dcb.BaudRate = static_cast<DWORD>(baudRate);
+    FlushFileBuffers(handle_);  // what the driver still holds leaves at the old rate
     if (baudRate <= 0 || !SetCommState(handle_, &dcb)) return msg::kPortSetting;
     return 0;
   }
 
   bool Write(const uint8_t* data, std::size_t count) override {
     DWORD written = 0;
-    return WriteFile(handle_, data, static_cast<DWORD>(count), &written, nullptr) != 0;
+    const bool ok = WriteFile(handle_, data, static_cast<DWORD>(count), &written, nullptr) != 0;
+    leftAt_ = clock_.TickMs();
+    return ok;
+  }
+
+  bool Drain(uint32_t* leftAt) override {
+    const uint32_t before = clock_.TickMs();
+    FlushFileBuffers(handle_);
+    // A flush that waited saw bytes leave only now.
+    if (clock_.TickMs() != before) leftAt_ = clock_.TickMs();
+    *leftAt = leftAt_;
+    return true;
+  }
+
+  bool SetModemLine(ModemLine line, bool on) override {
+    const DWORD function = line == ModemLine::Dtr ? (on ? SETDTR : CLRDTR) : (on ? SETRTS : CLRRTS);
+    // A driver without modem lines fails it, ERROR_NOT_SUPPORTED or another
+    // error alike: there is nothing to drive either way.
+    return EscapeCommFunction(handle_, function) != 0;
   }
 
   bool Read(uint8_t* buffer, std::size_t count, std::size_t* received) override {
@@ -83,6 +103,7 @@ class Win32Port final : public Port {
   void Purge(bool transmit, bool receive) override {
     DWORD flags = (transmit ? PURGE_TXCLEAR : 0) | (receive ? PURGE_RXCLEAR : 0);
     if (flags) PurgeComm(handle_, flags);
+    if (transmit) leftAt_ = clock_.TickMs();
   }
 
   uint32_t TakeLineErrors() override {
@@ -96,13 +117,17 @@ class Win32Port final : public Port {
 
  private:
   HANDLE handle_;
+  Clock& clock_;
+  uint32_t leftAt_;  // when the last written byte left
 };
 
 class Win32PortFactory final : public PortFactory {
  public:
-  explicit Win32PortFactory(std::string programDir) : programDir_(std::move(programDir)) {}
+  Win32PortFactory(std::string programDir, Clock& clock, std::string devicePath)
+      : programDir_(std::move(programDir)), clock_(clock), devicePath_(std::move(devicePath)) {}
   std::unique_ptr<Port> Open(int comNumber, std::string* reason) override {
-    const std::string path = ComDevicePath(programDir_, comNumber);
+    const std::string path =
+        devicePath_.empty() ? ComDevicePath(programDir_, comNumber) : devicePath_;
     // No sharing: a second opener, this program or another, is refused.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
                            nullptr);
@@ -110,19 +135,28 @@ class Win32PortFactory final : public PortFactory {
       if (reason) *reason = path + ": " + ErrorText(GetLastError());
       return nullptr;
     }
-    return std::make_unique<Win32Port>(h);
+    return std::make_unique<Win32Port>(h, clock_);
   }
 
  private:
   std::string programDir_;
+  Clock& clock_;
+  std::string devicePath_;  // opened for every COM number when given
 };
 
 }  // namespace
 
 std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
                                                    TraceSink* extraTrace) {
-  return std::make_unique<TracingPortFactory>(std::make_unique<Win32PortFactory>(programDir),
-                                              programDir, clock, extraTrace);
+  return MakeSystemPortFactory(programDir, clock, extraTrace, std::string());
+}
+
+std::unique_ptr<PortFactory> MakeSystemPortFactory(const std::string& programDir, Clock& clock,
+                                                   TraceSink* extraTrace,
+                                                   const std::string& devicePath) {
+  return std::make_unique<TracingPortFactory>(
+      std::make_unique<Win32PortFactory>(programDir, clock, devicePath), programDir, clock,
+      extraTrace);
 }
 
 }  // namespace flash

@@ -74,6 +74,7 @@ class WiredPort final : public Port {
   }
   void Purge(bool tx, bool rx) override { inner_->Purge(tx, rx); }
   uint32_t TakeLineErrors() override { return inner_->TakeLineErrors(); }
+  bool Drain(uint32_t* leftAt) override { return inner_->Drain(leftAt); }
   bool SetModemLine(ModemLine line, bool on) override { return wiring_.Set(line, on); }
 
  private:
