@@ -1,4 +1,5 @@
-# Cross build for 64-bit Windows with Debian's MinGW-w64 (posix threads).
+# Cross build for 64-bit Windows with Debian's MinGW-w64 (posix threads): the
+# core library and flashcli.exe, statically linked.
 #   cmake -S . -B build-mingw -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DFLASH_CORE_ONLY=ON -DFLASH_GUI=OFF
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -56,6 +56,14 @@ class Win32Port final : public Port {
     dcb.fRtsControl = RTS_CONTROL_ENABLE;
     dcb.fOutX = FALSE;
     dcb.fInX = FALSE;
+    // Whatever the driver or the last program left: a plain 8N1 line. An
+    // abort on error would fail every later read until ClearCommError; a
+    // dropped NUL or a replaced error byte would corrupt the data.
+    dcb.fAbortOnError = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fTXContinueOnXoff = TRUE;
     if (baudRate <= 0 || !SetCommState(handle_, &dcb)) return msg::kPortSetting;
     return 0;
   }
@@ -110,9 +118,12 @@ class Win32Port final : public Port {
     DWORD errors = 0;
     COMSTAT stat{};
     if (!ClearCommError(handle_, &errors, &stat)) return 0;
-    // The CE_ flags are the link's own line-error flags.
-    return static_cast<uint32_t>(errors) &
-           (kLineErrorBreak | kLineErrorFrame | kLineErrorOverrun | kLineErrorParity);
+    // The CE_ flags are the link's own line-error flags; a full input buffer
+    // (CE_RXOVER) loses bytes as an overrun of the UART does.
+    uint32_t flags = static_cast<uint32_t>(errors) &
+                     (kLineErrorBreak | kLineErrorFrame | kLineErrorOverrun | kLineErrorParity);
+    if (errors & CE_RXOVER) flags |= kLineErrorOverrun;
+    return flags;
   }
 
  private:
