@@ -212,7 +212,7 @@ bool DirectoryWritable(const std::string& dir) {
 }
 
 std::string UserStationDirectory() {
-  // The base directory specification ignores a relative XDG_CONFIG_HOME.
+  // XDG's rules ignore a relative XDG_CONFIG_HOME.
   const char* config = std::getenv("XDG_CONFIG_HOME");
   std::string base;
   if (config && config[0] == '/') {
