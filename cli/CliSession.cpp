@@ -10,17 +10,6 @@
 #include "ops/StandardOutlets.h"
 
 namespace flash::cli {
-namespace {
-
-// Clock texts keep their blanks in the catalogue; a user typing one need not.
-std::string Trimmed(const std::string& text) {
-  std::size_t b = text.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  std::size_t e = text.find_last_not_of(" \t");
-  return text.substr(b, e - b + 1);
-}
-
-}  // namespace
 
 CliSession::CliSession() : ui_(stderr, true) {}
 
@@ -65,7 +54,8 @@ std::unique_ptr<CliSession> CliSession::Start(const Options& options, int* exitC
   if (options.crystal) {
     int found = -1;
     for (std::size_t i = 0; i < s.state.crystalTexts.size(); ++i)
-      if (profile::EqualsNoCase(Trimmed(s.state.crystalTexts[i]), Trimmed(*options.crystal)))
+      if (profile::EqualsNoCase(profile::TrimBlanks(s.state.crystalTexts[i]),
+                              profile::TrimBlanks(*options.crystal)))
         found = static_cast<int>(i);
     if (found < 0) {
       *exitCode = UsageError("device " + s.state.DeviceName() + " has no crystal " +

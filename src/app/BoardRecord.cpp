@@ -2,6 +2,7 @@
 
 #include "app/BoardEnd.h"
 #include "base/FileUtil.h"
+#include "base/Profile.h"
 #include "base/Session.h"
 #include "base/Settings.h"
 #include "base/Sha256.h"
@@ -10,11 +11,6 @@
 namespace flash {
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t b = text.find_first_not_of(" \t");
-  if (b == std::string::npos) return {};
-  return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-}
 
 LogResult ResultOf(BoardEnd end) {
   switch (end) {
@@ -29,7 +25,7 @@ LogResult ResultOf(BoardEnd end) {
 
 std::string ProductionLogPath(const Session& s, const std::optional<std::string>& given) {
   if (given) return *given;
-  const std::string file = Trimmed(s.state.settings.logFile);
+  const std::string file = profile::TrimBlanks(s.state.settings.logFile);
   return PathIn(StationFile(s.state, ""), file);
 }
 
@@ -42,7 +38,7 @@ LogRecord BoardRecord(const Session& s, const BoardFacts& facts) {
   r.port = "COM" + std::to_string(com);
   r.devicePath = st.portDevice.empty() ? ComDevicePath(StationFile(st, ""), com) : st.portDevice;
   r.device = st.DeviceName();
-  r.crystal = Trimmed(st.CrystalText());
+  r.crystal = profile::TrimBlanks(st.CrystalText());
   r.command = facts.command;
   r.file = facts.file;
   r.fileSha256 = facts.fileSha256;

@@ -33,6 +33,13 @@ std::size_t FlashImage::RoomAt(uint32_t address) const {
   return kBaseSize - (address - base_);
 }
 
+bool FlashImage::WriteBytes(uint32_t address, const uint8_t* data, std::size_t count) {
+  uint8_t* at = Locate(address);
+  if (!at || RoomAt(address) < count) return false;
+  if (count > 0) std::memcpy(at, data, count);
+  return true;
+}
+
 uint8_t FlashImage::At(uint32_t address, uint8_t fillOutside) const {
   const uint8_t* p = Locate(address);
   return p ? *p : fillOutside;

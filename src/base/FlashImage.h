@@ -33,6 +33,10 @@ class FlashImage {
   // Bytes available from address to the end of its area (0 outside).
   std::size_t RoomAt(uint32_t address) const;
 
+  // count bytes from address := data, all in the area the first address
+  // selects. False, and the image untouched, when they do not all fit there.
+  bool WriteBytes(uint32_t address, const uint8_t* data, std::size_t count);
+
   // The byte at address; fillOutside when the address lies outside its area.
   uint8_t At(uint32_t address, uint8_t fillOutside = 0xFF) const;
 

@@ -186,6 +186,12 @@ std::string GetString(const std::string& path, std::string_view section, std::st
   return Cache().GetString(path, section, key, def, maxChars);
 }
 
+std::string TrimBlanks(std::string_view text) {
+  const std::size_t b = text.find_first_not_of(" \t");
+  if (b == std::string_view::npos) return {};
+  return std::string(text.substr(b, text.find_last_not_of(" \t") - b + 1));
+}
+
 int32_t ParseProfileInt(std::string_view t) {
   std::size_t i = 0;
   while (i < t.size() && (t[i] == ' ' || t[i] == '\t')) ++i;

@@ -83,6 +83,10 @@ int32_t GetInt(const std::string& path, std::string_view section, std::string_vi
 // The integer rule of GetInt applied to a text.
 int32_t ParseProfileInt(std::string_view text);
 
+// text without the blanks and tabs around it (values and clock texts keep
+// them as written).
+std::string TrimBlanks(std::string_view text);
+
 // Sets key=value in section. Creates a missing file (CR LF line ends) or
 // section; replaces the value of an existing key in place; appends a new key
 // at the end of its section; every other line stays byte for byte. The file

@@ -50,13 +50,11 @@ bool LayPatch(Session& s, LoadDetails& d) {
   SessionState& st = s.state;
   if (st.imagePatch) {
     const std::vector<uint8_t>& bytes = st.imagePatch->bytes;
-    uint8_t* at = st.image.Locate(st.imagePatch->address);
-    if (!at || st.image.RoomAt(st.imagePatch->address) < bytes.size()) {
+    if (!st.image.WriteBytes(st.imagePatch->address, bytes.data(), bytes.size())) {
       d.text = "the patched bytes do not lie in the flash image";
       NoteSilentEnding(s, d.text);
       return false;
     }
-    if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
   }
   st.imageLoaded = true;
   return true;

@@ -191,13 +191,9 @@ bool EncodeSerial(uint64_t number, const SerialSpec& spec, std::vector<uint8_t>&
 
 bool ApplySerial(FlashImage& image, const SerialSpec& spec, const std::vector<uint8_t>& bytes,
                  std::string* why) {
-  uint8_t* at = image.Locate(spec.address);
-  if (!at || image.RoomAt(spec.address) < bytes.size()) {
-    if (why) *why = "the serial number's bytes do not lie in the flash image";
-    return false;
-  }
-  if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
-  return true;
+  if (image.WriteBytes(spec.address, bytes.data(), bytes.size())) return true;
+  if (why) *why = "the serial number's bytes do not lie in the flash image";
+  return false;
 }
 
 }  // namespace flash

@@ -50,17 +50,12 @@ bool ParseResetSequence(std::string_view text, std::vector<ResetStep>& steps, st
 }
 
 std::string ConfiguredResetSequence(const Session& s) {
-  auto trimmed = [](std::string text) {
-    const std::size_t b = text.find_first_not_of(" \t");
-    if (b == std::string::npos) return std::string();
-    return text.substr(b, text.find_last_not_of(" \t") - b + 1);
-  };
-  if (const auto& given = s.args.ResetSequence()) return trimmed(*given);
+  if (const auto& given = s.args.ResetSequence()) return profile::TrimBlanks(*given);
   const std::string path = StationFile(s.state, kCustomizeFile);
   const std::string key = "COM" + std::to_string(s.state.settings.comPortIndex + 1);
-  std::string own = trimmed(s.profiles.GetString(path, "Reset", key, "", 4095));
+  std::string own = profile::TrimBlanks(s.profiles.GetString(path, "Reset", key, "", 4095));
   if (!own.empty()) return own;
-  return trimmed(s.profiles.GetString(path, "Reset", "Sequence", "", 4095));
+  return profile::TrimBlanks(s.profiles.GetString(path, "Reset", "Sequence", "", 4095));
 }
 
 bool RunResetSequence(Session& s, const std::vector<ResetStep>& steps, std::string& error) {

@@ -32,14 +32,6 @@ bool EndsWith(const std::string& name, const char* end) {
 
 }  // namespace
 
-std::string ResolvedDevicePath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string out = resolved;
-  std::free(resolved);
-  return out;
-}
-
 std::vector<SerialDevice> ListSerialDevices(const std::string& stationDir,
                                             const InventoryRoots& roots) {
   std::vector<SerialDevice> out;

@@ -256,14 +256,6 @@ void FindCom(const std::string& stationDir, SerialDevice& d) {
 
 }  // namespace
 
-std::string ResolvedDevicePath(const std::string& path) {
-  char* resolved = ::realpath(path.c_str(), nullptr);
-  if (!resolved) return path;
-  std::string out = resolved;
-  std::free(resolved);
-  return out;
-}
-
 std::vector<SerialDevice> ListSerialDevices(const std::string& stationDir,
                                             const InventoryRoots& roots) {
   std::map<std::string, SerialDevice> byTarget;  // keyed by the resolved node

@@ -18,6 +18,7 @@
 
 #include "base/Clock.h"
 #include "link/SerialPortPosix.h"
+#include "support/Pty.h"
 
 #if defined(__linux__)
 #include <linux/serial.h>
@@ -25,18 +26,6 @@
 
 namespace flash::test {
 namespace {
-
-struct Pty {
-  Pty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) slavePath = ptsname(master);
-  }
-  ~Pty() {
-    if (master >= 0) close(master);
-  }
-  int master = -1;
-  std::string slavePath;
-};
 
 struct Request {
   unsigned long request;

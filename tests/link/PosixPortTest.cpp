@@ -17,23 +17,12 @@
 #include "link/SystemPort.h"
 #include "link/Transport.h"
 #include "ops/StandardOutlets.h"
+#include "support/Pty.h"
 #include "support/SkippingClock.h"
 #include "support/TestSession.h"
 
 namespace flash::test {
 namespace {
-
-struct Pty {
-  Pty() {
-    master = posix_openpt(O_RDWR | O_NOCTTY);
-    if (master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0) slavePath = ptsname(master);
-  }
-  ~Pty() {
-    if (master >= 0) close(master);
-  }
-  int master = -1;
-  std::string slavePath;
-};
 
 // A session on the system's ports, with COM7 mapped to a pseudo-terminal.
 // A real port waits in real time, so the clock is real (fixed delays skipped).
