@@ -263,8 +263,10 @@ TEST_F(Station, TheWindowStopsOnASignal) {
   while (display < 120 && (std::filesystem::exists("/tmp/.X" + std::to_string(display) + "-lock") ||
                            std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(display))))
     ++display;
+  // -noreset: by default the server resets when its last client leaves, and
+  // a window that connects during that reset finds no display.
   BackgroundRun server("exec Xvfb :" + std::to_string(display) +
-                       " -screen 0 1024x768x24 -nolisten tcp");
+                       " -screen 0 1024x768x24 -nolisten tcp -noreset");
   const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
   ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(socket) || !server.Running(); }, 10000));
   ASSERT_TRUE(server.Running()) << server.Wait().out;
