@@ -1,22 +1,28 @@
 #include "support/TempDir.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
-#include <vector>
-
-#include <unistd.h>
 
 namespace flash::test {
 
+// create_directory reports whether it made the directory, so a name another
+// test took is never shared (as with mkdtemp, which Windows lacks).
 TempDir::TempDir() {
-  std::string base = std::filesystem::temp_directory_path().string() + "/flashtest-XXXXXX";
-  std::vector<char> name(base.begin(), base.end());
-  name.push_back('\0');
-  if (!mkdtemp(name.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = std::string(name.data()) + "/";
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device seed;
+  std::mt19937_64 pick(seed());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path dir = base / ("flashtest-" + std::to_string(pick() % 1000000000));
+    std::error_code ec;
+    if (std::filesystem::create_directory(dir, ec)) {
+      path_ = dir.generic_string() + "/";
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary directory could be made under " + base.string());
 }
 
 TempDir::~TempDir() {
