@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/FileUtil.h"
+#include "cli/Arguments.h"
 #include "cli/Cli.h"
 #include "link/ResetSequence.h"
 
@@ -125,12 +126,13 @@ int ProductionOption(const std::string& a, const std::optional<std::string>& val
 
 // The command line into options and the command's name: -1 to go on, else
 // the exit status (--help, a usage error).
-int ParseCommandLine(int argc, char** argv, Options& options, std::string& commandName) {
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
+int ParseCommandLine(const std::vector<std::string>& args, Options& options,
+                     std::string& commandName) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
     auto value = [&](std::optional<std::string>& into) -> bool {
-      if (i + 1 >= argc) return false;
-      into = argv[++i];
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
       return true;
     };
     if (a == "--help" || a == "-h") {
@@ -173,9 +175,11 @@ int ParseCommandLine(int argc, char** argv, Options& options, std::string& comma
 
 int main(int argc, char** argv) {
   using namespace flash::cli;
+  const Utf8Console console;
   Options options;
   std::string commandName;
-  if (int code = ParseCommandLine(argc, argv, options, commandName); code >= 0) return code;
+  if (int code = ParseCommandLine(ProgramArguments(argc, argv), options, commandName); code >= 0)
+    return code;
   if (commandName.empty()) {
     PrintUsage(stderr);
     return kExitUsage;

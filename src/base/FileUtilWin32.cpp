@@ -1,13 +1,14 @@
 // Windows side of the file services: GetModuleFileName for the executable,
-// MoveFileEx with replace for atomic replacement.
+// MoveFileEx with replace for atomic replacement. Paths arrive as UTF-8 and
+// go to the "W" calls, which name any file the user can.
 #include <io.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "base/FileUtil.h"
+#include "base/WideTextWin32.h"
 
 namespace flash {
 namespace {
@@ -20,7 +21,8 @@ BOOL WriteAllAndFlush(HANDLE h, const std::string& data) {
 
 bool ReplaceFileAtomically(const std::string& path, const std::string& data, std::string* why) {
   std::string tmp = path + ".tmp";
-  HANDLE h = CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const std::wstring wideTmp = Utf16(tmp);
+  HANDLE h = CreateFileW(wideTmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     if (why) *why = "error " + std::to_string(GetLastError());
@@ -28,11 +30,11 @@ bool ReplaceFileAtomically(const std::string& path, const std::string& data, std
   }
   BOOL ok = WriteAllAndFlush(h, data);
   CloseHandle(h);
-  if (ok && MoveFileExA(tmp.c_str(), path.c_str(),
+  if (ok && MoveFileExW(wideTmp.c_str(), Utf16(path).c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return true;
   if (why) *why = "error " + std::to_string(GetLastError());
-  DeleteFileA(tmp.c_str());
+  DeleteFileW(wideTmp.c_str());
   return false;
 }
 
@@ -41,7 +43,7 @@ bool RewriteFileInPlace(const std::string& path, const std::string& data, std::s
     if (why) *why = problem.value_or("not a regular file");
     return false;
   }
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+  HANDLE h = CreateFileW(Utf16(path).c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     if (why) *why = "error " + std::to_string(GetLastError());
@@ -84,8 +86,8 @@ void InputFile::Close() {
 bool InputFile::Open(const std::string& path) {
   Close();
   if (path.empty()) return false;
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!IsPlainDiskFile(h, &info)) {
@@ -125,7 +127,7 @@ int64_t FileSystemNowNs() {
 }
 
 std::optional<std::string> NotPlainFile(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(Utf16(path).c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
   if (a & FILE_ATTRIBUTE_REPARSE_POINT) return std::string("it is a symbolic link");
   if (a & FILE_ATTRIBUTE_DIRECTORY) return std::string("it is not a regular file");
@@ -134,44 +136,44 @@ std::optional<std::string> NotPlainFile(const std::string& path) {
 
 std::FILE* OpenForAppending(const std::string& path) {
   if (NotPlainFile(path) || !IsRegularFile(path)) return nullptr;
-  return std::fopen(path.c_str(), "ab");
+  return _wfopen(Utf16(path).c_str(), L"ab");
 }
 
 bool FileExists(const std::string& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesW(Utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsRegularFile(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(Utf16(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsDirectory(const std::string& path) {
-  DWORD a = GetFileAttributesA(path.c_str());
+  DWORD a = GetFileAttributesW(Utf16(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::size_t MaxPathLength() { return MAX_PATH; }
 
 std::string ExecutableDirectory() {
-  char buf[MAX_PATH];
-  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
+  wchar_t buf[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return {};  // a path that fills the buffer is too long
-  std::string exe(buf, n);
-  std::size_t slash = exe.find_last_of("\\/");
-  if (slash == std::string::npos) return {};
-  std::string dir = exe.substr(0, slash + 1);
-  char shortBuf[MAX_PATH];
-  DWORD s = GetShortPathNameA(dir.c_str(), shortBuf, MAX_PATH);
+  std::wstring exe(buf, n);
+  std::size_t slash = exe.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return {};
+  std::wstring dir = exe.substr(0, slash + 1);
+  wchar_t shortBuf[MAX_PATH];
+  DWORD s = GetShortPathNameW(dir.c_str(), shortBuf, MAX_PATH);
   if (s > 0 && s < MAX_PATH) dir.assign(shortBuf, s);
-  return dir;
+  return Utf8(dir);
 }
 
 std::string AbsolutePath(const std::string& path) {
-  char buf[MAX_PATH];
-  DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
+  wchar_t buf[MAX_PATH];
+  DWORD n = GetFullPathNameW(Utf16(path).c_str(), MAX_PATH, buf, nullptr);
   if (n == 0 || n >= MAX_PATH) return path;
-  return std::string(buf, n);
+  return Utf8(std::wstring(buf, n));
 }
 
 bool DirectoryWritable(const std::string& dir) {
@@ -179,17 +181,33 @@ bool DirectoryWritable(const std::string& dir) {
   // do, make a file there (gone again when closed).
   if (dir.empty() || !IsDirectory(dir)) return false;
   const std::string probe = dir + ".write-probe-" + std::to_string(GetCurrentProcessId());
-  HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  HANDLE h = CreateFileW(Utf16(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;
 }
 
+namespace {
+
+// An environment variable from the process's own (UTF-16) block: the C
+// library's narrow copy holds it in the ANSI code page. Empty when unset.
+std::string EnvironmentText(const wchar_t* name) {
+  std::wstring value(MAX_PATH, L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size()));
+    if (n == 0) return {};
+    if (n < value.size()) return Utf8(value.substr(0, n));
+    value.resize(n);  // n counts the terminating NUL when the buffer was short
+  }
+  return {};
+}
+
+}  // namespace
+
 std::string UserStationDirectory() {
-  const char* appData = std::getenv("APPDATA");
-  if (!appData || !appData[0]) return {};
-  std::string base = appData;
+  std::string base = EnvironmentText(L"APPDATA");
+  if (base.empty()) return {};
   while (!base.empty() && (base.back() == '\\' || base.back() == '/')) base.pop_back();
   return base + "\\" + StationName() + "\\";
 }
@@ -199,7 +217,7 @@ std::string StationDirectory(const std::string& programDir) {
   const std::string own = UserStationDirectory();
   if (own.empty()) return programDir;
   // %APPDATA% exists; only the program's own folder in it may be missing.
-  CreateDirectoryA(own.c_str(), nullptr);
+  CreateDirectoryW(Utf16(own).c_str(), nullptr);
   return IsDirectory(own) ? own : programDir;
 }
 

@@ -1,10 +1,12 @@
 // Windows side of the all-or-nothing output file: a temporary file beside
-// the target, FlushFileBuffers, MoveFileEx with replace.
+// the target, FlushFileBuffers, MoveFileEx with replace. The UTF-8 names go
+// to the "W" calls.
 #include <windows.h>
 
 #include <string>
 
 #include "base/OutputFile.h"
+#include "base/WideTextWin32.h"
 
 namespace flash {
 namespace {
@@ -25,14 +27,14 @@ void OutputFile::Fail(int error) {
 
 OutputFile::OutputFile(std::string target, OutputMode) : target_(std::move(target)) {
   // A directory under the name is no file to replace.
-  const DWORD a = GetFileAttributesA(target_.c_str());
+  const DWORD a = GetFileAttributesW(Utf16(target_).c_str());
   if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) {
     error_ = OutputError::Other;
     errorText_ = "it is not a regular file";
     return;
   }
   temp_ = target_ + ".part";
-  HANDLE h = CreateFileA(temp_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(Utf16(temp_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     Fail(static_cast<int>(GetLastError()));
@@ -68,13 +70,13 @@ bool OutputFile::Commit() {
   bool ok = FlushFileBuffers(H(handle_)) != 0;
   CloseHandle(H(handle_));
   handle_ = -1;
-  if (ok && MoveFileExA(temp_.c_str(), target_.c_str(),
+  if (ok && MoveFileExW(Utf16(temp_).c_str(), Utf16(target_).c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     temp_.clear();
     return true;
   }
   Fail(static_cast<int>(GetLastError()));
-  DeleteFileA(temp_.c_str());
+  DeleteFileW(Utf16(temp_).c_str());
   temp_.clear();
   return false;
 }
@@ -82,7 +84,7 @@ bool OutputFile::Commit() {
 void OutputFile::Abandon() {
   if (handle_ >= 0) CloseHandle(H(handle_));
   handle_ = -1;
-  if (!temp_.empty()) DeleteFileA(temp_.c_str());
+  if (!temp_.empty()) DeleteFileW(Utf16(temp_).c_str());
   temp_.clear();
 }
 

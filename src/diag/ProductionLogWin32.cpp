@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "base/FileUtil.h"
+#include "base/WideTextWin32.h"
 #include "diag/ProductionLog.h"
 
 namespace flash {
@@ -13,7 +14,7 @@ namespace {
 class AppendHandle {
  public:
   explicit AppendHandle(const std::string& path)
-      : handle_(CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+      : handle_(CreateFileW(Utf16(path).c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)) {}
   ~AppendHandle() {
@@ -33,10 +34,10 @@ std::string ErrorText(DWORD code) { return "error " + std::to_string(code); }
 }  // namespace
 
 std::string HostName() {
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD size = sizeof name;
-  if (!GetComputerNameA(name, &size) || size == 0) return "unknown";
-  return std::string(name, size);
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;  // in characters
+  if (!GetComputerNameW(name, &size) || size == 0) return "unknown";
+  return Utf8(std::wstring(name, size));
 }
 
 bool AppendLogRecord(const std::string& path, const std::string& line, std::string& error) {

@@ -2,6 +2,7 @@
 // SERIAL.TXT, which every take replaces and so cannot carry the lock.
 #include <windows.h>
 
+#include "base/WideTextWin32.h"
 #include "diag/SerialCounter.h"
 
 namespace flash {
@@ -11,7 +12,7 @@ namespace {
 class LockHandle {
  public:
   explicit LockHandle(const std::string& path)
-      : handle_(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+      : handle_(CreateFileW(Utf16(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr)) {}
   ~LockHandle() {

@@ -9,6 +9,7 @@
 
 #include "base/Clock.h"
 #include "base/Settings.h"
+#include "base/WideTextWin32.h"
 #include "link/LinkTrace.h"
 #include "link/SystemPort.h"
 
@@ -140,8 +141,8 @@ class Win32PortFactory final : public PortFactory {
     const std::string path =
         devicePath_.empty() ? ComDevicePath(programDir_, comNumber) : devicePath_;
     // No sharing: a second opener, this program or another, is refused.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+    HANDLE h = CreateFileW(Utf16(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
       if (reason) *reason = path + ": " + ErrorText(GetLastError());
       return nullptr;
