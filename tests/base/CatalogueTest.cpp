@@ -4,6 +4,7 @@
 
 #include "app/Startup.h"
 #include "base/CommandButtons.h"
+#include "base/FileUtil.h"
 #include "support/TestSession.h"
 
 namespace flash {
@@ -193,7 +194,7 @@ TEST(Startup, CommandLineRunsUnattended) {
   t.dir.Write("Customize.ini", "[Com]\r\nCom=7\r\n");
   t.dir.Write("DATAFILE.TXT", "[Recent]\r\nWrite File=/projects/remembered.mhx\r\n");
   ASSERT_EQ(StartUp(t.session, t.dir.Path()), StartupStatus::Ok);
-  EXPECT_EQ(t.state().hexFilePath, "/projects/app.mhx");
+  EXPECT_EQ(t.state().hexFilePath, AbsolutePath("/projects/app.mhx"));  // Z:\projects\ under Wine
   EXPECT_EQ(t.state().settings.comPortIndex, 2);
   EXPECT_FALSE(t.state().showDialogs);
   EXPECT_EQ(t.ui.groupCaption, "Command  to  COM3");

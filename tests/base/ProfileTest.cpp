@@ -1,15 +1,14 @@
 #include "base/Profile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/time.h>
-#include <unistd.h>
 
+#include "base/ProfileTestUtil.h"
 #include "support/TempDir.h"
 
 namespace flash {
 namespace {
 
+using test::Age;
 using test::TempDir;
 
 TEST(Profile, ReadsAsThePlatformReaderDoes) {
@@ -108,12 +107,6 @@ TEST(Profile, FailedWriteLeavesTheFileAsItWas) {
   EXPECT_EQ(dir.Read("keep.ini"), "[A]\nX=1\n");
 }
 
-// Dates a file back, out of the window in which the cache trusts no index.
-void Age(const std::string& path, int seconds) {
-  struct timeval times[2] = {{time(nullptr) - seconds, 0}, {time(nullptr) - seconds, 0}};
-  ASSERT_EQ(utimes(path.c_str(), times), 0);
-}
-
 TEST(ProfileCache, ParsesOnceWhileTheFileIsUnchanged) {
   TempDir dir;
   const std::string p = dir.File("c.ini");
@@ -124,29 +117,6 @@ TEST(ProfileCache, ParsesOnceWhileTheFileIsUnchanged) {
   ASSERT_TRUE(first);
   EXPECT_EQ(cache.Index(p), first);  // the same parse, not a new one
   EXPECT_EQ(cache.GetInt(p, "a", "x", 0), 1);
-}
-
-// Every kind of change is seen at the next read: same size, same second,
-// another inode, a file that goes away, one that turns into a FIFO.
-TEST(ProfileCache, SeesEveryChangeAtTheNextRead) {
-  TempDir dir;
-  const std::string p = dir.File("c.ini");
-  profile::Cache cache;
-  dir.Write("c.ini", "[A]\r\nX=1\r\n");
-  EXPECT_EQ(cache.GetInt(p, "A", "X", 0), 1);
-  dir.Write("c.ini", "[A]\r\nX=2\r\n");  // same size, within the same clock tick
-  EXPECT_EQ(cache.GetInt(p, "A", "X", 0), 2);
-  Age(p, 60);
-  EXPECT_EQ(cache.GetInt(p, "A", "X", 0), 2);
-  dir.Write("d.ini", "[A]\r\nX=3\r\n");
-  Age(dir.File("d.ini"), 60);
-  ASSERT_EQ(rename(dir.File("d.ini").c_str(), p.c_str()), 0);  // another inode, older stamp
-  EXPECT_EQ(cache.GetInt(p, "A", "X", 0), 3);
-  ASSERT_EQ(unlink(p.c_str()), 0);
-  EXPECT_EQ(cache.GetInt(p, "A", "X", 7), 7);
-  EXPECT_FALSE(cache.Index(p));
-  ASSERT_EQ(mkfifo(p.c_str(), 0644), 0);
-  EXPECT_EQ(cache.GetString(p, "A", "X", "none"), "none");
 }
 
 TEST(ProfileCache, AWriteRenewsTheIndex) {
@@ -163,19 +133,6 @@ TEST(ProfileCache, AWriteRenewsTheIndex) {
   EXPECT_EQ(dir.Read("w.ini"), "[A]\nX=5\n[B]\nY=six\n");
 }
 
-// A file that is there but cannot be read is not replaced by one key: that
-// would lose every other line of it.
-TEST(Profile, AFileThatCannotBeReadIsNotOverwritten) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
-  TempDir dir;
-  const std::string p = dir.File("locked.ini");
-  dir.Write("locked.ini", "[A]\nX=1\nY=2\n");
-  ASSERT_EQ(chmod(p.c_str(), 0200), 0);
-  EXPECT_FALSE(profile::WriteString(p, "A", "X", "9"));
-  ASSERT_EQ(chmod(p.c_str(), 0644), 0);
-  EXPECT_EQ(dir.Read("locked.ini"), "[A]\nX=1\nY=2\n");
-}
-
 // A value with a line break would plant a key of its own in the file.
 TEST(Profile, ALineBreakInAValueIsRefused) {
   TempDir dir;
@@ -187,21 +144,6 @@ TEST(Profile, ALineBreakInAValueIsRefused) {
   EXPECT_FALSE(profile::WriteString(p, "Re\ncent", "K", "v"));
   EXPECT_EQ(dir.Read("DATAFILE.TXT"), "[Recent]\r\nRATE=0\r\nWrite File=x\r\n");
   EXPECT_EQ(cache.GetInt(p, "Recent", "RATE", 9), 0);
-}
-
-// What a FIFO, a device or a directory under the name reads as: no file.
-TEST(Profile, OnlyRegularFilesAreRead) {
-  TempDir dir;
-  ASSERT_EQ(mkfifo(dir.File("fifo.ini").c_str(), 0644), 0);
-  ASSERT_EQ(symlink("/dev/zero", dir.File("zero.ini").c_str()), 0);
-  ASSERT_EQ(mkdir(dir.File("dir.ini").c_str(), 0755), 0);
-  dir.Write("real.ini", "[A]\nX=1\n");
-  ASSERT_EQ(symlink("real.ini", dir.File("link.ini").c_str()), 0);
-  for (const char* name : {"fifo.ini", "zero.ini", "dir.ini"}) {
-    EXPECT_EQ(profile::GetString(dir.File(name), "A", "X", "def"), "def") << name;
-    EXPECT_TRUE(profile::SectionNames(dir.File(name)).empty()) << name;
-  }
-  EXPECT_EQ(profile::GetString(dir.File("link.ini"), "A", "X", "def"), "1");
 }
 
 }  // namespace

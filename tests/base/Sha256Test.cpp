@@ -1,7 +1,5 @@
 #include "base/Sha256.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <string>
 
@@ -52,19 +50,6 @@ TEST(Sha256, OfAFile) {
   dir.Write("empty.hex", "");
   ASSERT_TRUE(Sha256OfFile(dir.File("empty.hex"), hex, error));
   EXPECT_EQ(hex, "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
-}
-
-TEST(Sha256, RefusesWhatIsNoRegularFile) {
-  test::TempDir dir;
-  std::string hex = "unchanged", error;
-  EXPECT_FALSE(Sha256OfFile(dir.File("missing.hex"), hex, error));
-  EXPECT_NE(error.find("missing.hex"), std::string::npos);
-  EXPECT_EQ(hex, "unchanged");
-  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-  error.clear();
-  EXPECT_FALSE(Sha256OfFile(dir.File("fifo"), hex, error));  // and does not block
-  EXPECT_FALSE(error.empty());
-  EXPECT_FALSE(Sha256OfFile(dir.Path(), hex, error));
 }
 
 }  // namespace

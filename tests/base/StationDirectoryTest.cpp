@@ -1,90 +1,19 @@
-// Where an installed program keeps its files: its own directory while it may
-// write there, else the user's station directory, from the environment.
-#include <sys/stat.h>
-
-#include <cstdlib>
+// Which file of the station or the program directory the program reads or
+// writes. How the station directory is chosen is tested in
+// PosixStationDirectoryTest.cpp.
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "base/FileUtil.h"
 #include "base/SessionState.h"
 #include "base/Settings.h"
-#include "support/OtherUser.h"
 #include "support/TempDir.h"
 
 namespace flash {
 namespace {
 
-using test::InChildAsOtherUser;
 using test::TempDir;
-
-struct Env {
-  const char* xdg;   // nullptr: unset
-  const char* home;  // nullptr: unset
-};
-
-// StationDirectory(programDir) as the other user sees it, with this environment.
-std::string StationAsOtherUser(const std::string& programDir, Env env) {
-  return InChildAsOtherUser([&] {
-    env.xdg ? setenv("XDG_CONFIG_HOME", env.xdg, 1) : unsetenv("XDG_CONFIG_HOME");
-    env.home ? setenv("HOME", env.home, 1) : unsetenv("HOME");
-    return StationDirectory(programDir);
-  });
-}
-
-mode_t ModeOf(const std::string& path) {
-  struct stat st {};
-  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
-class StationDirectoryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test::ReadOnlyForOtherUser(program.Path());
-    test::WritableForOtherUser(user.Path());
-  }
-  TempDir program;  // the installed program's directory
-  TempDir user;     // the user's home
-  std::string Name() const { return StationName(); }
-};
-
-TEST_F(StationDirectoryTest, AWritableProgramDirectoryIsTheStationAndNothingIsMade) {
-  test::WritableForOtherUser(program.Path());
-  const std::string xdg = user.File("xdg");
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {xdg.c_str(), user.Path().c_str()}), program.Path());
-  EXPECT_FALSE(user.Exists("xdg"));
-  EXPECT_FALSE(user.Exists(".config"));
-}
-
-TEST_F(StationDirectoryTest, AReadOnlyProgramDirectoryUsesXdgConfigHomeMadePrivate) {
-  const std::string xdg = user.File("xdg/deeper");
-  const std::string expected = xdg + "/" + Name() + "/";
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {xdg.c_str(), user.Path().c_str()}), expected);
-  EXPECT_EQ(ModeOf(expected), 0700u);
-  EXPECT_EQ(ModeOf(xdg), 0700u);
-  EXPECT_FALSE(user.Exists(".config"));
-  // Made once, found again.
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {xdg.c_str(), user.Path().c_str()}), expected);
-}
-
-TEST_F(StationDirectoryTest, WithoutXdgConfigHomeItIsDotConfigInHome) {
-  const std::string expected = user.Path() + ".config/" + Name() + "/";
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {nullptr, user.Path().c_str()}), expected);
-  EXPECT_EQ(ModeOf(expected), 0700u);
-  // An empty or relative XDG_CONFIG_HOME is no base directory.
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {"", user.Path().c_str()}), expected);
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {"relative/xdg", user.Path().c_str()}), expected);
-}
-
-TEST_F(StationDirectoryTest, WithNowhereToGoItStaysWithTheProgramDirectory) {
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {nullptr, nullptr}), program.Path());
-  // A station that cannot be made (its parent is a file): the writes then
-  // fail in the program's directory and say why.
-  user.Write("file", "");
-  const std::string underFile = user.File("file");
-  EXPECT_EQ(StationAsOtherUser(program.Path(), {underFile.c_str(), nullptr}), program.Path());
-}
 
 // The files the program reads but never writes: the station's first.
 class DataFilePathTest : public ::testing::Test {
@@ -105,7 +34,7 @@ TEST_F(DataFilePathTest, TheStationsCopyComesFirstThenTheProgramsThenThePrograms
   station.Write("CHIPDEF.INI", "y");
   EXPECT_EQ(DataFilePath(state, "CHIPDEF.INI"), station.File("CHIPDEF.INI"));
   // A directory under the name is no file to read.
-  mkdir(station.File("DEMOA.CP").c_str(), 0755);
+  ASSERT_TRUE(std::filesystem::create_directory(station.File("DEMOA.CP")));
   program.Write("DEMOA.CP", "x");
   EXPECT_EQ(DataFilePath(state, "DEMOA.CP"), program.File("DEMOA.CP"));
 }

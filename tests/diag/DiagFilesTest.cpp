@@ -1,7 +1,6 @@
 #include "diag/DiagFiles.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -27,7 +26,8 @@ TEST(ResultFile, OkWithoutLineEndNgWithCrLf) {
 
 TEST(ResultFile, UnwritableFileIsToldOnceAndNotFatal) {
   TestSession t;
-  ::mkdir(t.dir.File("MESSFILE.TXT").c_str(), 0755);  // a directory in its way
+  // A directory in its way.
+  ASSERT_TRUE(std::filesystem::create_directory(t.dir.File("MESSFILE.TXT")));
   EXPECT_FALSE(WriteResultFile(t.session, 203, "x"));
   ASSERT_EQ(t.ui.logLines.size(), 1u);
   EXPECT_NE(t.ui.logLines[0].find("MESSFILE.TXT"), std::string::npos);

@@ -1,10 +1,7 @@
 #include "diag/ProductionLog.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
+#include <ctime>
 #include <limits>
 #include <sstream>
 #include <thread>
@@ -12,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "diag/ProductionLogTestUtil.h"
+#include "support/EnvVar.h"
 #include "support/FlatJson.h"
 #include "support/TempDir.h"
 
@@ -19,29 +18,10 @@ namespace flash {
 namespace {
 
 using test::FlatJson;
+using test::FullRecord;
 using test::JsonField;
 using test::kLogKeys;
 using test::ParsedLine;
-LogRecord FullRecord() {
-  LogRecord r;
-  r.time = "2026-12-09T14:03:07.123+01:00";
-  r.host = "bench-3";
-  r.port = "COM4";
-  r.devicePath = "/dev/ttyUSB0";
-  r.device = "DEMO_CHIP";
-  r.crystal = "12.000";
-  r.command = "auto";
-  r.file = "C:\\images\\\"a\".hex";
-  r.fileSha256 = std::string(64, 'a');
-  r.checksum = 0x1A2B;
-  r.serial = 18446744073709551615u;
-  r.result = LogResult::Negative;
-  r.messageId = 214;
-  r.message = "No.004 compare error\r\nat 0x100\tend";
-  r.seconds = 12.3456;
-  r.bytes = 262144;
-  return r;
-}
 
 TEST(ProductionLog, EveryKeyInOrderWithItsValue) {
   const std::vector<JsonField> fields = ParsedLine(FormatLogRecord(FullRecord()));
@@ -99,69 +79,27 @@ TEST(ProductionLog, EscapesControlsAndBadUtf8) {
 }
 
 TEST(ProductionLog, LocalTimeWithItsOffset) {
-  const char* old = std::getenv("TZ");
-  const std::string saved = old ? old : "";
-  ::setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
-  ::tzset();
-  // 2026-12-09 13:03:07 UTC is 14:03:07 in winter, +01:00.
-  EXPECT_EQ(IsoTimeWithOffset({1796821387, 123}), "2026-12-09T14:03:07.123+01:00");
-  EXPECT_EQ(IsoTimeWithOffset({1781010000, 5}), "2026-06-09T15:00:00.005+02:00");
-  ::setenv("TZ", "EST5", 1);
-  ::tzset();
-  EXPECT_EQ(IsoTimeWithOffset({0, 0}), "1969-12-31T19:00:00.000-05:00");
-  ::setenv("TZ", "IST-5:30", 1);
-  ::tzset();
-  EXPECT_EQ(IsoTimeWithOffset({0, 999}), "1970-01-01T05:30:00.999+05:30");
-  ::setenv("TZ", "UTC0", 1);
-  ::tzset();
-  EXPECT_EQ(IsoTimeWithOffset({1796821387, 0}), "2026-12-09T13:03:07.000+00:00");
-  if (old) ::setenv("TZ", saved.c_str(), 1); else ::unsetenv("TZ");
-  ::tzset();
+  {
+    test::EnvVar tz("TZ");
+    tz.Set("CET-1CEST,M3.5.0,M10.5.0/3");
+    ::tzset();
+    // 2026-12-09 13:03:07 UTC is 14:03:07 in winter, +01:00.
+    EXPECT_EQ(IsoTimeWithOffset({1796821387, 123}), "2026-12-09T14:03:07.123+01:00");
+    EXPECT_EQ(IsoTimeWithOffset({1781010000, 5}), "2026-06-09T15:00:00.005+02:00");
+    tz.Set("EST5");
+    ::tzset();
+    EXPECT_EQ(IsoTimeWithOffset({0, 0}), "1969-12-31T19:00:00.000-05:00");
+    tz.Set("IST-5:30");
+    ::tzset();
+    EXPECT_EQ(IsoTimeWithOffset({0, 999}), "1970-01-01T05:30:00.999+05:30");
+    tz.Set("UTC0");
+    ::tzset();
+    EXPECT_EQ(IsoTimeWithOffset({1796821387, 0}), "2026-12-09T13:03:07.000+00:00");
+  }
+  ::tzset();  // back to the zone TZ named before the test
 }
 
 TEST(ProductionLog, HostNameIsNeverEmpty) { EXPECT_FALSE(HostName().empty()); }
-
-TEST(ProductionLog, AppendsWholeLinesAndMakesTheFile) {
-  test::TempDir dir;
-  const std::string path = dir.File("production.jsonl");
-  std::string error;
-  ASSERT_TRUE(AppendLogRecord(path, "{\"a\":1}\n", error)) << error;
-  ASSERT_TRUE(AppendLogRecord(path, FormatLogRecord(FullRecord()), error)) << error;
-  EXPECT_EQ(dir.Read("production.jsonl"), "{\"a\":1}\n" + FormatLogRecord(FullRecord()));
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  EXPECT_EQ(st.st_mode & 0777, 0644 & ~mask);
-}
-
-TEST(ProductionLog, RefusesWhatIsNoPlainFile) {
-  test::TempDir dir;
-  std::string error;
-  ASSERT_EQ(::mkdir(dir.File("adir").c_str(), 0755), 0);
-  EXPECT_FALSE(AppendLogRecord(dir.File("adir"), "x\n", error));
-  EXPECT_NE(error.find("it is a directory"), std::string::npos) << error;
-
-  dir.Write("target.jsonl", "");
-  ASSERT_EQ(::symlink(dir.File("target.jsonl").c_str(), dir.File("link.jsonl").c_str()), 0);
-  EXPECT_FALSE(AppendLogRecord(dir.File("link.jsonl"), "x\n", error));
-  EXPECT_NE(error.find("symbolic link"), std::string::npos) << error;
-  EXPECT_EQ(dir.Read("target.jsonl"), "");
-
-  ASSERT_EQ(::mkfifo(dir.File("fifo").c_str(), 0600), 0);
-  EXPECT_FALSE(AppendLogRecord(dir.File("fifo"), "x\n", error));  // and does not block
-  EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
-
-  EXPECT_FALSE(AppendLogRecord(dir.File("no/such/log.jsonl"), "x\n", error));
-  EXPECT_NE(error.find("no/such/log.jsonl"), std::string::npos) << error;
-
-  if (::geteuid() != 0) {  // root writes a read-only file regardless
-    dir.Write("readonly.jsonl", "");
-    ASSERT_EQ(::chmod(dir.File("readonly.jsonl").c_str(), 0444), 0);
-    EXPECT_FALSE(AppendLogRecord(dir.File("readonly.jsonl"), "x\n", error));
-    EXPECT_NE(error.find("ermission"), std::string::npos) << error;
-  }
-}
 
 TEST(ProductionLog, ParallelAppendsNeverMix) {
   test::TempDir dir;

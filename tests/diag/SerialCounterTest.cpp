@@ -1,20 +1,19 @@
 #include "diag/SerialCounter.h"
 
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <set>
+#include <filesystem>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "diag/SerialCounterTestUtil.h"
 #include "support/TempDir.h"
 
 namespace flash {
 namespace {
+
+using test::ExpectEachTakenOnce;
 
 TEST(SerialCounter, SequentialTakesAdvanceTheFile) {
   test::TempDir dir;
@@ -97,64 +96,13 @@ TEST(SerialCounter, ADirectoryInTheWayIsAnError) {
   test::TempDir dir;
   std::string error;
   uint64_t taken = 0;
-  ASSERT_EQ(::mkdir(dir.File(kSerialFile).c_str(), 0755), 0);
+  ASSERT_TRUE(std::filesystem::create_directory(dir.File(kSerialFile)));
   bool missing = true;
   EXPECT_FALSE(TakeSerial(dir.File(kSerialFile), taken, error, &missing));
   EXPECT_FALSE(missing);
   EXPECT_FALSE(WriteSerialStart(dir.File(kSerialFile), 1, error));
   EXPECT_FALSE(error.empty());
   EXPECT_FALSE(WriteSerialStart(dir.File("no/such/SERIAL.TXT"), 1, error));
-}
-
-// Every number from start to start + total - 1 exactly once, and the file
-// at the one after.
-void ExpectEachTakenOnce(const test::TempDir& dir, const std::vector<uint64_t>& taken,
-                         uint64_t start, std::size_t total) {
-  EXPECT_EQ(dir.Read(kSerialFile), std::to_string(start + total) + "\r\n");
-  ASSERT_EQ(taken.size(), total);
-  const std::set<uint64_t> unique(taken.begin(), taken.end());
-  EXPECT_EQ(unique.size(), total) << "a number was handed out twice";
-  EXPECT_EQ(*unique.begin(), start);
-  EXPECT_EQ(*unique.rbegin(), start + total - 1);
-}
-
-TEST(SerialCounter, ProcessesRacingNeverShareANumber) {
-  test::TempDir dir;
-  const std::string path = dir.File(kSerialFile);
-  std::string error;
-  ASSERT_TRUE(WriteSerialStart(path, 5000, error)) << error;
-  constexpr int kChildren = 6;
-  constexpr int kEach = 50;
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  std::vector<pid_t> children;
-  for (int c = 0; c < kChildren; ++c) {
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      ::close(fds[0]);
-      for (int i = 0; i < kEach; ++i) {
-        uint64_t n = 0;
-        std::string why;
-        if (!TakeSerial(path, n, why)) ::_exit(1);
-        // 8 bytes: below PIPE_BUF, so the children's writes never mix.
-        if (::write(fds[1], &n, sizeof n) != sizeof n) ::_exit(2);
-      }
-      ::_exit(0);
-    }
-    children.push_back(pid);
-  }
-  ::close(fds[1]);
-  std::vector<uint64_t> taken;
-  uint64_t n = 0;
-  while (::read(fds[0], &n, sizeof n) == sizeof n) taken.push_back(n);
-  ::close(fds[0]);
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
-  }
-  ExpectEachTakenOnce(dir, taken, 5000, kChildren * kEach);
 }
 
 TEST(SerialCounter, ThreadsRacingNeverShareANumber) {
