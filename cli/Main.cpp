@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/FileUtil.h"
-#include "cli/Arguments.h"
+#include "frontend/Arguments.h"
 #include "cli/Cli.h"
 #include "link/ResetSequence.h"
 
@@ -175,10 +175,10 @@ int ParseCommandLine(const std::vector<std::string>& args, Options& options,
 
 int main(int argc, char** argv) {
   using namespace flash::cli;
-  const Utf8Console console;
+  const flash::Utf8Console console;
   Options options;
   std::string commandName;
-  if (int code = ParseCommandLine(ProgramArguments(argc, argv), options, commandName); code >= 0)
+  if (int code = ParseCommandLine(flash::ProgramArguments(argc, argv), options, commandName); code >= 0)
     return code;
   if (commandName.empty()) {
     PrintUsage(stderr);

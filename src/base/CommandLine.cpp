@@ -4,12 +4,6 @@
 
 namespace flash {
 
-CommandLine CommandLine::FromMain(int argc, char** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
-  return CommandLine(std::move(args));
-}
-
 std::optional<std::string> CommandLine::HexFile() const {
   if (args_.empty()) return std::nullopt;
   return args_.front();

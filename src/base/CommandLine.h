@@ -10,7 +10,6 @@ class CommandLine {
  public:
   CommandLine() = default;
   explicit CommandLine(std::vector<std::string> args) : args_(std::move(args)) {}
-  static CommandLine FromMain(int argc, char** argv);
 
   const std::vector<std::string>& Args() const { return args_; }
   // At least one argument: one unattended Full Operation, then the program ends.

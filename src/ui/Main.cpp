@@ -4,12 +4,14 @@
 #include <string>
 
 #include "base/CommandLine.h"
+#include "frontend/Arguments.h"
 #include "frontend/HeadlessRun.h"
 #include "ui/DisplayProbe.h"
 #include "ui/FlashWindowApp.h"
 
 int main(int argc, char** argv) {
-  const flash::CommandLine args = flash::CommandLine::FromMain(argc, argv);
+  const flash::Utf8Console console;
+  const flash::CommandLine args(flash::ProgramArguments(argc, argv));
   std::string why;
   // Without a window the same start-up runs, then the unattended run or one
   // line on why nothing can be shown.

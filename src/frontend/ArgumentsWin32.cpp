@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "base/WideTextWin32.h"
-#include "cli/Arguments.h"
+#include "frontend/Arguments.h"
 
-namespace flash::cli {
+namespace flash {
 namespace {
 
 struct LocalDeleter {
@@ -42,4 +42,4 @@ Utf8Console::~Utf8Console() {
   if (previous_ != 0) SetConsoleOutputCP(previous_);
 }
 
-}  // namespace flash::cli
+}  // namespace flash

@@ -1,8 +1,8 @@
 // POSIX side of the arguments: argv and the terminal already speak UTF-8
 // in the locales the program runs in, so both pass through untouched.
-#include "cli/Arguments.h"
+#include "frontend/Arguments.h"
 
-namespace flash::cli {
+namespace flash {
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
@@ -11,4 +11,4 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 Utf8Console::Utf8Console() = default;
 Utf8Console::~Utf8Console() = default;
 
-}  // namespace flash::cli
+}  // namespace flash

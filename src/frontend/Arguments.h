@@ -1,10 +1,10 @@
 #pragma once
 // The process's arguments in the UTF-8 the core takes every path in, and a
-// console that shows the UTF-8 flashcli prints; one file per platform.
+// console that shows the UTF-8 the programs print; one file per platform.
 #include <string>
 #include <vector>
 
-namespace flash::cli {
+namespace flash {
 
 // The arguments after the program's name, as UTF-8.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
@@ -22,4 +22,4 @@ class Utf8Console {
   unsigned previous_ = 0;  // the code page to restore, 0 for none
 };
 
-}  // namespace flash::cli
+}  // namespace flash
