@@ -3,6 +3,7 @@
 #include "base/Profile.h"
 #include "base/Session.h"
 #include "base/Settings.h"
+#include "link/SerialInventory.h"
 #include "link/SerialLink.h"
 
 namespace flash {
@@ -59,7 +60,13 @@ std::string ConfiguredResetSequence(const Session& s) {
 }
 
 bool RunResetSequence(Session& s, const std::vector<ResetStep>& steps, std::string& error) {
-  const std::string port = "COM" + std::to_string(s.state.settings.comPortIndex + 1);
+  // The port as the engineer knows it: its COMn, or the device named in its
+  // place that no COMn maps to.
+  const std::string& named = s.state.portDevice;
+  const std::string port =
+      named.empty() || MappedComNumber(StationFile(s.state, ""), named) != 0
+          ? "COM" + std::to_string(s.state.settings.comPortIndex + 1)
+          : named;
   auto drive = [&](ModemLine line, bool on) {
     if (s.link.SetModemLine(line, on)) return true;
     error = "the reset sequence drives DTR and RTS, and " + port + " has no modem lines";

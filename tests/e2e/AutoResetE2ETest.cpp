@@ -18,6 +18,18 @@ TEST_F(AutoResetCli, APortWithoutModemLinesFailsBeforeAnyByte) {
   EXPECT_EQ(dir.Read("MESSFILE.TXT"), "NG\r\n" + why);
   EXPECT_EQ(boards[0]->Stats().syncs, 0);
 
+  // A device named in place of COMn is named so; one that a COMn maps to
+  // keeps its COMn.
+  const std::string pty = boards[0]->SlavePath();
+  dir.Write("Customize.ini", "");
+  r = Cli("--port " + pty + " --reset-sequence D0W10D1 download");
+  EXPECT_EQ(r.status, 1) << r.out;
+  EXPECT_NE(r.out.find("and " + pty + " has no modem lines"), std::string::npos) << r.out;
+  ASSERT_TRUE(boards[0]->PointCom(dir.Path(), 1));
+  ASSERT_TRUE(boards[1]->PointCom(dir.Path(), 2));
+  r = Cli("--port " + pty + " --reset-sequence D0W10D1 download");
+  EXPECT_NE(r.out.find("and COM1 has no modem lines"), std::string::npos) << r.out;
+
   // From Customize.ini, for every board of a gang: no prompt, each board fails alone.
   dir.Write("Customize.ini", dir.Read("Customize.ini") + "[Reset]\r\nSequence=D0W50D1\r\n");
   r = Cli("--reset --port COM1,COM2 full app.mhx");
