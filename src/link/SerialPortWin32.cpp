@@ -141,6 +141,8 @@ class Win32PortFactory final : public PortFactory {
     const std::string path =
         devicePath_.empty() ? ComDevicePath(programDir_, comNumber) : devicePath_;
     // No sharing: a second opener, this program or another, is refused.
+    // Windows' serial drivers refuse it; Wine on a Unix terminal lets a
+    // second process in, so there only one program may use the port.
     HANDLE h = CreateFileW(Utf16(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
