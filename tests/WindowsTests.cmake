@@ -22,7 +22,7 @@ target_compile_definitions(flash_test_support PUBLIC FLASH_BIN_DIR="${CMAKE_BINA
 file(GLOB_RECURSE UNIT_TESTS CONFIGURE_DEPENDS
   base/*.cpp frontend/*.cpp app/*.cpp image/*.cpp link/*.cpp diag/*.cpp ops/*.cpp sim/*.cpp)
 list(FILTER UNIT_TESTS EXCLUDE REGEX
-  "/(Posix[A-Za-z0-9]*|SerialInventory|PtyServer|Options|SeveralBoards|FlashcliImage)Test\\.cpp$")
+  "/(Posix[A-Za-z0-9]*|SerialInventory|PtyServer|SeveralBoards|FlashcliImage)Test\\.cpp$")
 add_executable(flash_tests ${UNIT_TESTS})
 target_link_libraries(flash_tests PRIVATE flash_test_support flash_warnings gtest_main)
 target_compile_definitions(flash_tests PRIVATE FLASH_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
