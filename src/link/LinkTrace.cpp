@@ -27,7 +27,12 @@ void StreamTraceSink::Line(const std::string& text) {
   std::fflush(stream_);
 }
 
-FileTraceSink::FileTraceSink(const std::string& path) : file_(OpenForAppending(path)) {}
+FileTraceSink::FileTraceSink(const std::string& path) : file_(OpenForAppending(path)) {
+  // Unbuffered, so that each line reaches the file in one write: the boards
+  // of a multi-board run append to one trace, and a crash keeps every line
+  // up to its last byte.
+  if (file_) std::setvbuf(file_, nullptr, _IONBF, 0);
+}
 
 FileTraceSink::~FileTraceSink() {
   if (file_) std::fclose(file_);
@@ -35,8 +40,8 @@ FileTraceSink::~FileTraceSink() {
 
 void FileTraceSink::Line(const std::string& text) {
   if (!file_) return;
-  std::fputs(text.c_str(), file_);
-  std::fputs("\r\n", file_);  // the program's text files use CR LF everywhere
+  const std::string line = text + "\r\n";  // the program's text files use CR LF everywhere
+  std::fwrite(line.data(), 1, line.size(), file_);
 }
 
 std::string TraceLine(Clock& clock, int comNumber, int rate, const std::string& event) {

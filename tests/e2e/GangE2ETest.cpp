@@ -2,6 +2,9 @@
 // pseudo-terminals behind COM1 to COM4.
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+
 #include "support/GangRig.h"
 
 namespace flash::test {
@@ -88,6 +91,30 @@ TEST_F(Gang, DevicePathsNameBoardsByTheirComAndOneDeviceIsOneBoard) {
   EXPECT_EQ(r.status, 2) << r.out;
   EXPECT_NE(r.out.find("is named twice (COM1 leads to "), std::string::npos) << r.out;
   EXPECT_EQ(boards[0]->Stats().syncs, syncs);  // nothing sent
+}
+
+TEST_F(Gang, EveryBoardsLinkTraceLinesStayWhole) {
+  StartBoards();
+  dir.Write("LINKTRACE.TXT", "");
+  ASSERT_EQ(Cli("--port COM1,COM2,COM3,COM4 full app.mhx").status, 0);
+  const std::string trace = dir.Read("LINKTRACE.TXT");
+  ASSERT_GT(trace.size(), 4u * 8192) << "too short to cross a stream buffer";
+  ASSERT_EQ(trace.substr(trace.size() - 2), "\r\n");
+  // Each line is one board's: time, COMn, rate, then the event; a line cut
+  // by another board's bytes breaks that shape.
+  const std::regex shape(R"(\d\d:\d\d:\d\d\.\d{3} COM([1-4]) \d+ [<>A-Za-z-][^\r\n]*)");
+  std::set<std::string> ports;
+  std::size_t lines = 0;
+  for (std::size_t at = 0; at < trace.size();) {
+    const std::size_t end = trace.find("\r\n", at);
+    const std::string line = trace.substr(at, end - at);
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, shape)) << "line " << lines + 1 << ": " << line;
+    ports.insert(m[1]);
+    ++lines;
+    at = end + 2;
+  }
+  EXPECT_EQ(ports.size(), 4u);
 }
 
 }  // namespace
