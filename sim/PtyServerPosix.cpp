@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/LineRate.h"
+#include "sim/PreciseWaits.h"
 #include "sim/PtyServer.h"
 
 namespace flash::sim {
@@ -130,6 +131,7 @@ void PtyServer::PullCable() {
 
 void PtyServer::Serve() {
   std::vector<uint8_t> buffer(4096);
+  UsePreciseWaits();
   while (!stop_) {
     // Waits to the microsecond: at 1 Mbit/s a byte lasts 10 us, and a wait
     // rounded up to whole milliseconds would slow every answer down.
