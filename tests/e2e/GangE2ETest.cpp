@@ -2,10 +2,16 @@
 // pseudo-terminals behind COM1 to COM4.
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <regex>
 #include <set>
+#include <thread>
 
 #include "support/GangRig.h"
+#include "support/Pty.h"
 
 namespace flash::test {
 namespace {
@@ -118,6 +124,66 @@ TEST_F(Gang, EveryBoardsLinkTraceLinesStayWhole) {
     at = end + 2;
   }
   EXPECT_EQ(ports.size(), 4u);
+}
+
+TEST_F(Gang, OnATerminalEachBoardKeepsOneLiveLineThenTheSummaryFollows) {
+  StartBoards();
+  Pty term;
+  ASSERT_FALSE(term.slavePath.empty());
+  // The screen is read while the run draws on it, as a terminal would.
+  std::string screen;
+  std::atomic<bool> over{false};
+  std::thread reader([&] {
+    char buf[4096];
+    for (bool last = false; !last;) {
+      last = over.load();
+      pollfd p{term.master, POLLIN, 0};
+      while (poll(&p, 1, last ? 0 : 50) > 0) {
+        const ssize_t n = read(term.master, buf, sizeof buf);
+        if (n <= 0) break;
+        screen.append(buf, static_cast<std::size_t>(n));
+      }
+    }
+  });
+  ProgramRun r = Cli("--port COM1,COM2,COM3,COM4 full app.mhx >" + term.slavePath);
+  over = true;
+  reader.join();
+  ASSERT_EQ(r.status, 0) << r.out << screen;
+
+  // Redrawn in place: the cursor goes back up over the four lines.
+  const std::size_t lastDraw = screen.rfind("\033[4A");
+  ASSERT_NE(lastDraw, std::string::npos) << screen;
+  // While the boards ran, each line showed its board's phase and share.
+  const std::regex running(R"(COM([1-4]) +[^\r\n]*[0-9]+%)");
+  std::set<std::string> seen;
+  for (auto it = std::sregex_iterator(screen.begin(), screen.begin() + lastDraw, running);
+       it != std::sregex_iterator(); ++it)
+    seen.insert((*it)[1]);
+  EXPECT_EQ(seen.size(), 4u) << screen;
+  // The last drawing holds the four ends in port order, and only it: no
+  // board printed a line of its own as it ended.
+  const std::size_t summary = screen.find("port    result", lastDraw);
+  ASSERT_NE(summary, std::string::npos) << screen;
+  std::string lines = R"(\x1b\[4A)";
+  for (const char* port : {"COM1", "COM2", "COM3", "COM4"})
+    lines += std::string(R"(\r\x1b\[K)") + port + R"( +It ended normally completely \([0-9.]+ s\)\r?\n)";
+  EXPECT_TRUE(std::regex_search(screen.substr(lastDraw, summary - lastDraw), std::regex("^" + lines)))
+      << screen.substr(lastDraw);
+  // Every drawing is the four lines and nothing else: a board that printed a
+  // line of its own as it ended would push the drawing out of place.
+  std::string drawn = screen.substr(0, summary);
+  ASSERT_EQ(drawn.substr(drawn.size() - 2), "\r\n");
+  drawn.resize(drawn.size() - 2);
+  const std::regex drawing(R"((\r\x1b\[KCOM[1-4][^\r\n]*\r\n){4})");
+  std::size_t drawings = 0;
+  for (std::size_t from = 0; from <= drawn.size(); ++drawings) {
+    const std::size_t up = drawn.find("\x1b[4A", from);
+    const std::size_t to = up == std::string::npos ? drawn.size() : up;
+    EXPECT_TRUE(std::regex_match(drawn.substr(from, to - from), drawing))
+        << "drawing " << drawings + 1 << ": " << drawn.substr(from, to - from);
+    from = to + 4;
+  }
+  EXPECT_GE(drawings, 2u);
 }
 
 }  // namespace
