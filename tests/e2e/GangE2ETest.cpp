@@ -160,8 +160,7 @@ TEST_F(Gang, OnATerminalEachBoardKeepsOneLiveLineThenTheSummaryFollows) {
        it != std::sregex_iterator(); ++it)
     seen.insert((*it)[1]);
   EXPECT_EQ(seen.size(), 4u) << screen;
-  // The last drawing holds the four ends in port order, and only it: no
-  // board printed a line of its own as it ended.
+  // The last drawing holds the four ends in port order.
   const std::size_t summary = screen.find("port    result", lastDraw);
   ASSERT_NE(summary, std::string::npos) << screen;
   std::string lines = R"(\x1b\[4A)";
